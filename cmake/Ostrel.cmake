@@ -1,0 +1,52 @@
+# Project-wide build helpers: warnings, sanitizers, tests.
+
+set(OSTREL_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align
+    -Wformat=2 -Wimplicit-fallthrough)
+if(OSTREL_WERROR)
+    list(APPEND OSTREL_WARNINGS -Werror)
+endif()
+
+if(OSTREL_SANITIZE)
+    add_compile_options(-fsanitize=${OSTREL_SANITIZE} -fno-omit-frame-pointer -g)
+    add_link_options(-fsanitize=${OSTREL_SANITIZE})
+    if(OSTREL_SANITIZE MATCHES "undefined")
+        add_compile_options(-fno-sanitize-recover=undefined)
+    endif()
+endif()
+
+# Applies the project's warnings to one of its own targets.
+function(ostrel_target_warnings target)
+    target_compile_options(${target} PRIVATE ${OSTREL_WARNINGS})
+endfunction()
+
+# A library of the project: ostrel_library(name SOURCES ... LIBS ...)
+function(ostrel_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PUBLIC_LIBS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} PUBLIC ${ARG_PUBLIC_LIBS})
+    ostrel_target_warnings(${name})
+endfunction()
+
+# One test binary, registered with ctest under one label:
+# ostrel_test(name LABEL unit|integration|gui|libusb|soak SOURCES ... LIBS ... [TIMEOUT s])
+function(ostrel_test name)
+    cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main
+                          Threads::Threads)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    ostrel_target_warnings(${name})
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABEL}" TIMEOUT ${ARG_TIMEOUT}
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+macro(ostrel_add_subdirectory_if_present dir)
+    if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+        add_subdirectory(${dir})
+    endif()
+endmacro()
