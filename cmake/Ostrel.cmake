@@ -46,7 +46,7 @@ function(ostrel_test name)
 endfunction()
 
 macro(ostrel_add_subdirectory_if_present dir)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
         add_subdirectory(${dir})
     endif()
 endmacro()
