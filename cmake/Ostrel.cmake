@@ -6,6 +6,14 @@ if(OSTREL_WERROR)
     list(APPEND OSTREL_WARNINGS -Werror)
 endif()
 
+if(OSTREL_BUILD_FUZZ)
+    # Coverage for every library the targets reach, not only the target files.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+    if(NOT OSTREL_SANITIZE)
+        set(OSTREL_SANITIZE address,undefined)
+    endif()
+endif()
+
 if(OSTREL_SANITIZE)
     add_compile_options(-fsanitize=${OSTREL_SANITIZE} -fno-omit-frame-pointer -g)
     add_link_options(-fsanitize=${OSTREL_SANITIZE})
