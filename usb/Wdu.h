@@ -96,7 +96,7 @@ struct MatchEntry {
 };
 
 // Event options.
-constexpr uint32_t kAcknowledge = 1;    // every pulled event is sent back to the driver
+constexpr uint32_t kAcknowledge = 1;   // every pulled event is sent back to the driver
 constexpr uint32_t kAcceptControl = 2;  // added to an attach event the program took
 
 uint32_t WDU_Init(DriverContext** handle, const MatchEntry* table, uint32_t entries,
@@ -109,10 +109,10 @@ void WDU_ReleaseDeviceInfo(DeviceInfo* info);
 uint32_t WDU_SetInterface(DeviceContext* device, uint32_t interfaceNumber,
                           uint32_t alternateSetting);
 uint32_t WDU_PipeTransfer(DeviceContext* device, uint32_t pipe, uint32_t read, uint32_t options,
-                          void* buffer, uint32_t length, uint32_t* bytesDone, const uint8_t* setup,
-                          uint32_t timeoutMs);
-uint32_t WDU_ControlTransfer(DeviceContext* device, uint32_t read, uint32_t options, void* buffer,
-                             uint32_t length, uint32_t* bytesDone, const uint8_t* setup,
-                             uint32_t timeoutMs);
+                          void* buffer, uint32_t length, uint32_t* bytesDone,
+                          const uint8_t* setup, uint32_t timeoutMs);
+uint32_t WDU_ControlTransfer(DeviceContext* device, uint32_t read, uint32_t options,
+                             void* buffer, uint32_t length, uint32_t* bytesDone,
+                             const uint8_t* setup, uint32_t timeoutMs);
 
 }  // namespace usb

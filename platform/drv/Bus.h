@@ -17,7 +17,7 @@ namespace drv {
 
 // One physical device on a bus.
 class BusDevice {
-  public:
+public:
     virtual ~BusDevice() = default;
 
     // The standard 18-byte device descriptor.
@@ -46,7 +46,7 @@ class BusDevice {
 
 // Where a backend reports devices that arrive and leave.
 class BusListener {
-  public:
+public:
     virtual ~BusListener() = default;
     virtual void Arrived(const std::shared_ptr<BusDevice>& device) = 0;
     virtual void Left(const std::shared_ptr<BusDevice>& device) = 0;
@@ -55,7 +55,7 @@ class BusListener {
 // One backend. The core starts every bus it owns when the driver is first opened and
 // stops it when the process ends (or a test resets the core).
 class Bus {
-  public:
+public:
     virtual ~Bus() = default;
     // Begins reporting devices, those already present included. Must not block long.
     virtual void Start(BusListener& listener) = 0;
@@ -66,7 +66,7 @@ class Bus {
 // A place a device can be plugged into and pulled out of by itself or by a test:
 // the virtual bus, and the sockets of simulator processes.
 class DevicePort {
-  public:
+public:
     virtual ~DevicePort() = default;
     virtual void Plug(const std::shared_ptr<BusDevice>& device) = 0;
     virtual void Unplug(const std::shared_ptr<BusDevice>& device) = 0;

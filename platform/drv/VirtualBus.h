@@ -10,7 +10,7 @@
 namespace drv {
 
 class VirtualBus final : public Bus, public DevicePort {
-  public:
+public:
     void Start(BusListener& listener) override;
     void Stop() override;
 
@@ -20,7 +20,7 @@ class VirtualBus final : public Bus, public DevicePort {
     void UnplugAll();
     size_t DeviceCount() const;
 
-  private:
+private:
     std::mutex notifyMutex_;  // held while the listener is told; taken before mutex_
     mutable std::mutex mutex_;
     BusListener* listener_ = nullptr;
