@@ -3,6 +3,7 @@
 // and the command set.
 #include "link/CommandPacket.h"
 #include "link/Commands.h"
+#include "link/DriverTrace.h"
 #include "link/FlashSectors.h"
 #include "link/LinkState.h"
 #include "link/Transactions.h"
