@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -123,6 +124,10 @@ class LibraryTest : public ::testing::Test {
         EXPECT_EQ(usb::Library().useCount.load(), 0u) << "a test left a driver context open";
     }
 
+    // A recorder that outlives every driver context of the test: callbacks may still be
+    // finishing on the notifier thread until WDU_Uninit has joined it.
+    Recorder& NewRecorder() { return recorders_.emplace_back(); }
+
     static drv::DriverCore& Core() { return drv::DriverCore::Instance(); }
 
     // WDU_Init that the fixture ends again after the test.
@@ -161,6 +166,7 @@ class LibraryTest : public ::testing::Test {
         return false;
     }
 
+    std::deque<Recorder> recorders_;
     std::vector<usb::DriverContext*> contexts_;
 };
 

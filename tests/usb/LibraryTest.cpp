@@ -23,7 +23,7 @@ std::vector<usb::MatchEntry> Table(std::initializer_list<uint16_t> products) {
 using Kind = CallbackRecord::Kind;
 
 TEST_F(LibraryTest, AttachAndDetachReachTheCallbacksOnTheNotifierThread) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     recorder.transferInside = true;
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), 0u);
@@ -49,7 +49,7 @@ TEST_F(LibraryTest, AttachAndDetachReachTheCallbacksOnTheNotifierThread) {
 }
 
 TEST_F(LibraryTest, AcceptanceReachesTheDriverOnlyAfterTheAttachCallback) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), 0u);
     Plug(kProduct);
@@ -62,7 +62,7 @@ TEST_F(LibraryTest, AcceptanceReachesTheDriverOnlyAfterTheAttachCallback) {
 }
 
 TEST_F(LibraryTest, DevListHoldsExactlyTheAcceptedDevices) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), 0u);
 
@@ -83,7 +83,7 @@ TEST_F(LibraryTest, DevListHoldsExactlyTheAcceptedDevices) {
 }
 
 TEST_F(LibraryTest, DeclinedAttachStaysOutOfDevListAndItsDetachCallsNothing) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     recorder.acceptAttach = 0;
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), 0u);
@@ -100,7 +100,7 @@ TEST_F(LibraryTest, DeclinedAttachStaysOutOfDevListAndItsDetachCallsNothing) {
 }
 
 TEST_F(LibraryTest, HandlesOfDetachedDevicesAnswerDeviceNotFoundAndSendNothing) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), 0u);
     auto device = Plug(kProduct);
@@ -145,7 +145,7 @@ TEST_F(LibraryTest, DriverVersionBelow623IsRefused) {
                           Case{"stand-in", drv::kStandInVersion, 0}}) {
         SCOPED_TRACE(c.name);
         drv::SetReportedVersion(c.version);
-        Recorder recorder;
+        Recorder& recorder = NewRecorder();
         usb::DriverContext* handle = nullptr;
         EXPECT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), c.status);
         if (c.status != 0) {
@@ -160,7 +160,7 @@ TEST_F(LibraryTest, DriverVersionBelow623IsRefused) {
 
 TEST_F(LibraryTest, MissingDriverLeavesNothingBehindAndALaterInitWorks) {
     drv::SetUnopenable(true);
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     EXPECT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), drv::kInternalError);
     EXPECT_EQ(handle, usb::kNoDriverContext);
@@ -179,7 +179,7 @@ TEST_F(LibraryTest, MissingDriverLeavesNothingBehindAndALaterInitWorks) {
 TEST_F(LibraryTest, WithoutAttachCallbackNothingIsRegisteredAndNoThreadRuns) {
     const size_t registrations = Core().RegistrationCount();
     const uint64_t enables = Core().RequestCount(drv::DrvNotifierEnable);
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table(false, true, true)), 0u);
     EXPECT_EQ(handle->registration, nullptr);
@@ -188,7 +188,7 @@ TEST_F(LibraryTest, WithoutAttachCallbackNothingIsRegisteredAndNoThreadRuns) {
 }
 
 TEST_F(LibraryTest, WithoutDetachCallbackNoDetachEventIsAskedFor) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct, kOtherProduct}), recorder.Table(true, false)), 0u);
     auto first = Plug(kProduct);
@@ -207,7 +207,7 @@ TEST_F(LibraryTest, PowerEventsAreAskedForOnlyWithAPowerCallback) {
     for (bool power : {true, false}) {
         SCOPED_TRACE(power ? "with power callback" : "without power callback");
         Core().ClearAcknowledgements();
-        Recorder recorder;
+        Recorder& recorder = NewRecorder();
         usb::DriverContext* handle = nullptr;
         ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table(true, true, power)), 0u);
         auto device = Plug(kProduct);
@@ -231,7 +231,7 @@ TEST_F(LibraryTest, PowerEventsAreAskedForOnlyWithAPowerCallback) {
 }
 
 TEST_F(LibraryTest, EventWithActionZeroCallsNothingButIsAcknowledged) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), 0u);
     Core().InjectEvent(0, 0);
@@ -241,7 +241,7 @@ TEST_F(LibraryTest, EventWithActionZeroCallsNothingButIsAcknowledged) {
 }
 
 TEST_F(LibraryTest, WithoutAcknowledgeOptionNothingIsSentBack) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table(), 0), 0u);
     Plug(kProduct);
@@ -251,8 +251,8 @@ TEST_F(LibraryTest, WithoutAcknowledgeOptionNothingIsSentBack) {
 }
 
 TEST_F(LibraryTest, UninitOfOneOfTwoContextsRemovesOnlyItsDevicesWithoutCallbacks) {
-    Recorder first;
-    Recorder second;
+    Recorder& first = NewRecorder();
+    Recorder& second = NewRecorder();
     usb::DriverContext* firstHandle = nullptr;
     usb::DriverContext* secondHandle = nullptr;
     ASSERT_EQ(Init(&firstHandle, Table({kProduct}), first.Table()), 0u);
@@ -306,14 +306,14 @@ TEST_F(LibraryTest, UninitWaitsForTheCurrentEventAndJoinsTheNotifierThread) {
 
 TEST_F(LibraryTest, DevicePresentBeforeInitIsReportedAtRegistration) {
     Plug(kProduct);
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, Table({kProduct}), recorder.Table()), 0u);
     EXPECT_TRUE(recorder.WaitForCount(1));
 }
 
 TEST_F(LibraryTest, NoTableMatchesEveryDeviceAndHalfATableIsRefused) {
-    Recorder recorder;
+    Recorder& recorder = NewRecorder();
     usb::DriverContext* handle = nullptr;
     ASSERT_EQ(Init(&handle, {}, recorder.Table()), 0u);
     Plug(kOtherProduct);
