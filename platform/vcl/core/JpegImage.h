@@ -1,0 +1,44 @@
+#pragma once
+// The form layer's JPEG picture, decoded by libjpeg either to 24-bit colour or to an 8-bit
+// palette. The palette comes from libjpeg's two-pass quantiser (at most 256 colours chosen
+// for this picture) without dithering: dithering would scatter single pixels and break the
+// long runs of equal colour that the logo formats rely on.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/vcl/core/Bitmap.h"
+
+namespace vcl {
+
+enum TJPEGPixelFormat { jf24Bit, jf8Bit };
+
+class TJPEGImage {
+  public:
+    // Keeps the file image and reads its header; throws EInvalidGraphic (BmpFile.h) for data
+    // that is not a JPEG picture we can decode, or one larger than TBitmap::kMaxPixels.
+    void LoadFromBytes(std::vector<uint8_t> bytes);
+    // The same for a file; a file that cannot be read is an EInvalidGraphic too.
+    void LoadFromFile(const std::string& path);
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool Empty() const { return bytes_.empty(); }
+
+    TJPEGPixelFormat PixelFormat() const { return format_; }
+    void SetPixelFormat(TJPEGPixelFormat format);
+
+    // The decoded picture: pf24bit, or pf8bit with the quantiser's palette. Decoded on first
+    // use after a load or a format change; throws EInvalidGraphic when decoding fails.
+    const TBitmap& Bitmap();
+
+  private:
+    std::vector<uint8_t> bytes_;
+    int width_ = 0;
+    int height_ = 0;
+    TJPEGPixelFormat format_ = jf24Bit;
+    std::optional<TBitmap> decoded_;
+};
+
+}  // namespace vcl
