@@ -70,6 +70,7 @@ class LinkTest : public ::testing::Test {
 
     // Opens the link with the given `.USB` file and plugs a projector of `config` in.
     sim::Projector& OpenAttached(sim::ProjectorConfig config = {}) {
+        projector_.reset();  // an earlier projector leaves before the link opens
         WriteUsbFile(kOneProjector);
         EXPECT_TRUE(lnk::myUSBopen());
         sim::Projector& projector = Projector(config);
