@@ -130,7 +130,8 @@ TEST_F(DeviceOperationsTest, DeviceInfoIsOneSelfContainedBlockFromTheDescriptors
         ASSERT_TRUE(inside(alternate.endpoints));
         EXPECT_EQ(alternate.endpoints[0].bEndpointAddress, 0x01);
         EXPECT_EQ(alternate.endpoints[1].bEndpointAddress, 0x81);
-        EXPECT_EQ(alternate.endpoints[1].wMaxPacketSize, 64);
+        const uint16_t maxPacketSize = alternate.endpoints[1].wMaxPacketSize;  // packed field
+        EXPECT_EQ(maxPacketSize, 64);
     }
 }
 

@@ -120,3 +120,34 @@ TEST_F(LibraryTest, AttachOfADeviceThatLeftBeforeItsInfoWasReadIsDropped) {
 
 }  // namespace
 }  // namespace usbtest
+
+namespace usbtest {
+namespace {
+
+TEST_F(LibraryTest, MissingRegistrationsAndNotifiersAreInvalidHandles) {
+    EXPECT_EQ(usb::EventUnregister(nullptr), drv::kInvalidHandle);
+    EXPECT_EQ(usb::NotifierStop(nullptr), drv::kInvalidHandle);
+}
+
+TEST_F(LibraryTest, EventRegisterThatTheDriverRefusesLeavesNothingBehind) {
+    drv::OneEntryEventRecord record{};
+    record.event.action = drv::kActionAttach;
+    record.event.version = drv::kEventRecordVersion;
+    record.event.matchCount = 1;
+    usb::EventRegistration* registration = reinterpret_cast<usb::EventRegistration*>(0x1);
+    EXPECT_EQ(usb::EventRegister(&registration, drv::kNoHandle, &record.event, usb::EventHandler,
+                                 nullptr),
+              drv::kInvalidDriverHandle);
+    EXPECT_EQ(registration, nullptr);
+
+    const size_t registrations = Core().RegistrationCount();
+    const drv::Handle handle = drv::DrvOpen();
+    record.event.version = 2;  // a record the driver does not know
+    EXPECT_EQ(usb::EventRegister(&registration, handle, &record.event, usb::EventHandler, nullptr),
+              drv::kInvalidParameter);
+    EXPECT_EQ(Core().RegistrationCount(), registrations);
+    drv::DrvClose(handle);
+}
+
+}  // namespace
+}  // namespace usbtest
