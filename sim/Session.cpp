@@ -58,7 +58,7 @@ void Session::Plug() {
     drv::DevicePort* port = port_;
     lock.unlock();
     port->Plug(device);
-    NotifyAttach(mode, true);
+    Announce(mode, true);
 }
 
 void Session::Unplug() {
@@ -79,7 +79,7 @@ void Session::Unplug() {
     if (port != nullptr) {
         port->Unplug(device);
     }
-    NotifyAttach(mode, false);
+    Announce(mode, false);
 }
 
 void Session::Restart(Mode mode) {
@@ -103,13 +103,14 @@ std::shared_ptr<drv::BusDevice> Session::Device() const {
 
 bool Session::WaitForAttach(std::optional<Mode> mode, uint32_t timeoutMs) const {
     std::unique_lock lock(mutex_);
-    return plat::WaitFor(changed_, lock, timeoutMs,
-                         [&] { return attachment_ != 0 && (!mode || attachedMode_ == *mode); });
+    return plat::WaitFor(changed_, lock, timeoutMs, [&] {
+        return announced_ && attachment_ != 0 && (!mode || attachedMode_ == *mode);
+    });
 }
 
 bool Session::WaitForDetach(uint32_t timeoutMs) const {
     std::unique_lock lock(mutex_);
-    return plat::WaitFor(changed_, lock, timeoutMs, [&] { return attachment_ == 0; });
+    return plat::WaitFor(changed_, lock, timeoutMs, [&] { return announced_ && attachment_ == 0; });
 }
 
 void Session::SetAttachObserver(AttachObserver observer) {
@@ -265,7 +266,7 @@ void Session::Carry(const Transition& transition, std::unique_lock<std::mutex>& 
         if (port != nullptr) {
             port->Unplug(device);
         }
-        NotifyAttach(mode, false);
+        Announce(mode, false);
         return;
     }
     pending_.reset();
@@ -276,13 +277,14 @@ void Session::Carry(const Transition& transition, std::unique_lock<std::mutex>& 
     auto device = AttachLocked(mode);
     lock.unlock();
     port->Plug(device);
-    NotifyAttach(mode, true);
+    Announce(mode, true);
 }
 
 std::shared_ptr<UsbDevice> Session::AttachLocked(Mode mode) {
     model_.Attached(mode);
     attachment_ = ++lastAttachment_;
     attachedMode_ = mode;
+    announced_ = false;
     device_ = std::make_shared<UsbDevice>(shared_from_this(), attachment_, model_.Descriptors());
     changed_.notify_all();
     return device_;
@@ -291,6 +293,7 @@ std::shared_ptr<UsbDevice> Session::AttachLocked(Mode mode) {
 std::shared_ptr<UsbDevice> Session::DetachLocked() {
     model_.Detached();
     attachment_ = 0;
+    announced_ = false;
     answers_.clear();  // what the device had not sent yet is gone with it
     auto device = std::move(device_);
     device_.reset();
@@ -298,12 +301,14 @@ std::shared_ptr<UsbDevice> Session::DetachLocked() {
     return device;
 }
 
-void Session::NotifyAttach(Mode mode, bool attached) {
+void Session::Announce(Mode mode, bool attached) {
     AttachObserver observer;
     {
         std::lock_guard lock(mutex_);
+        announced_ = true;
         observer = observer_;
     }
+    changed_.notify_all();
     if (observer) {
         observer(mode, attached);
     }

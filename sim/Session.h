@@ -83,7 +83,7 @@ class Session : public std::enable_shared_from_this<Session> {
                   bool awaitingRead);
     std::shared_ptr<UsbDevice> AttachLocked(Mode mode);
     std::shared_ptr<UsbDevice> DetachLocked();
-    void NotifyAttach(Mode mode, bool attached);
+    void Announce(Mode mode, bool attached);
 
     Model model_;
     Timing timing_;
@@ -96,6 +96,9 @@ class Session : public std::enable_shared_from_this<Session> {
     uint64_t attachment_ = 0;  // 0: off the bus
     uint64_t lastAttachment_ = 0;
     Mode attachedMode_ = Mode::Application;
+    // Whether the port has been told of the current state: waiters return only once
+    // the bus knows what the device did.
+    bool announced_ = true;
     std::shared_ptr<UsbDevice> device_;
     std::deque<QueuedAnswer> answers_;
     std::optional<Transition> pending_;
