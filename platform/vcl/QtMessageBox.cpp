@@ -1,0 +1,55 @@
+#include "platform/vcl/QtMessageBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QThread>
+
+#include "platform/vcl/Application.h"
+#include "platform/vcl/QtSupport.h"
+
+namespace vcl {
+namespace {
+
+QWidget* OwnerOf(const MessageRecord& box) {
+    if (box.kind != BoxKind::Application || Application == nullptr ||
+        Application->MainForm() == nullptr || !Application->MainForm()->Visible()) {
+        return nullptr;
+    }
+    return Application->MainForm()->Widget();
+}
+
+int ShowOnWindowThread(const MessageRecord& box) {
+    QMessageBox dialog(OwnerOf(box));
+    dialog.setWindowTitle(qt::ToQ(box.caption));
+    // Plain text: the texts hold "<OK>" and runs of blanks that must show as they are.
+    dialog.setTextFormat(Qt::PlainText);
+    dialog.setText(qt::ToQ(box.text));
+    QPushButton* ok = dialog.addButton(QMessageBox::Ok);
+    QPushButton* cancel =
+        box.buttons == mbOKCancel ? dialog.addButton(QMessageBox::Cancel) : nullptr;
+    dialog.setDefaultButton(ok);
+    dialog.setEscapeButton(cancel != nullptr ? cancel : ok);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.exec();
+    return cancel != nullptr && dialog.clickedButton() == cancel ? idCancel : idOK;
+}
+
+}  // namespace
+
+int QtMessageBoxBackend::Show(const MessageRecord& box) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) {
+        return idOK;
+    }
+    if (QThread::currentThread() == application->thread()) {
+        return ShowOnWindowThread(box);
+    }
+    int answer = idOK;
+    QMetaObject::invokeMethod(
+        application, [&answer, &box] { answer = ShowOnWindowThread(box); },
+        Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+}  // namespace vcl
