@@ -105,6 +105,11 @@ ImportedPicture ImportJpeg(std::span<const uint8_t> file, const JpegColourChoice
     // Drawing into a bitmap of the chosen format reduces the picture to that depth.
     result.picture.SetPixelFormat(colours.bitmapFormat);
     result.picture.SetSize(jpeg.Width(), jpeg.Height());
+    if (colours.bitmapFormat == vcl::pf8bit) {
+        // The decoder's own table, so that none of its up to 256 colours has to give way to
+        // the black the new bitmap started with.
+        result.picture.SetPalette(jpeg.Bitmap().Palette());
+    }
     result.picture.Canvas().Draw(0, 0, jpeg.Bitmap());
     result.bitCount = colours.depth;
     result.scaled = ScaleToDisplay(result.picture, displayWidth, displayHeight);

@@ -166,6 +166,10 @@ TEST(JpegImport, ChosenDepthReducesThePicture) {
     const auto at8 =
         logo::ImportJpeg(file, logo::ChooseJpegColours(8, JpegDepthButton::rb24bit), 1024, 768);
     EXPECT_EQ(at8.sizeText, "40 x 30 x 8bit");
+    vcl::TJPEGImage decoder;
+    decoder.SetPixelFormat(vcl::jf8Bit);
+    decoder.LoadFromBytes(file);
+    EXPECT_EQ(at8.picture.Pixels(), decoder.Bitmap().Pixels());  // every quantised colour kept
     const std::set<TColor> colours(at8.scaled.Pixels().begin(), at8.scaled.Pixels().end());
     EXPECT_LE(colours.size(), 256u);
     EXPECT_EQ(at8.scaled.Canvas().Pixel(0, 0), at8.picture.Canvas().Pixel(0, 0));
