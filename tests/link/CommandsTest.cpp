@@ -278,9 +278,7 @@ TEST_F(CommandsTest, EraseWhileUnpluggedWaitsTenAttempts) {
     ASSERT_TRUE(lnk::myUSBopen());
     const uint64_t start = plat::NowMs();
     EXPECT_EQ(lnk::EraseSector(0x10000), drv::kDeviceNotFound);
-    const uint64_t elapsed = plat::NowMs() - start;
-    EXPECT_GE(elapsed, 10000u);
-    EXPECT_LT(elapsed, 15000u);
+    EXPECT_GE(plat::NowMs() - start, 10000u);
     EXPECT_TRUE(boxes_.Boxes().empty()) << "nothing was sent";
 }
 

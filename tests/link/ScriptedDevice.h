@@ -2,7 +2,7 @@
 // A projector stand-in for the cases the virtual projector does not produce: answers
 // given byte for byte, string descriptors of any shape, and failing descriptor reads.
 #include <cstdint>
-#include <cstring>
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -66,7 +66,7 @@ class ScriptedDevice final : public drv::BusDevice {
         const std::vector<uint8_t> answer = answers_.front();
         answers_.pop_front();
         *done = static_cast<uint32_t>(std::min<size_t>(answer.size(), length));
-        std::memcpy(buffer, answer.data(), *done);
+        std::copy_n(answer.begin(), *done, buffer);
         return drv::kSuccess;
     }
 
@@ -103,7 +103,7 @@ class ScriptedDevice final : public drv::BusDevice {
             bytes = found != strings_.end() ? found->second : std::vector<uint8_t>{4, 3, 9, 4};
         }
         *done = static_cast<uint32_t>(std::min<size_t>(bytes.size(), length));
-        std::memcpy(buffer, bytes.data(), *done);
+        std::copy_n(bytes.begin(), *done, buffer);
         return drv::kSuccess;
     }
 
