@@ -21,6 +21,21 @@
 // application mode. Each appearance on the bus is a new drv::BusDevice; the previous
 // one answers kDeviceNotFound.
 //
+// How the device behaves where the host cannot tell:
+// - A packet that fails the framing check (length, checksum, more than 64 bytes) gets
+//   no answer: the host's read times out, so a damaged block never looks accepted.
+// - The application answers ReadStatus, EnterBootloader and the identity queries; the
+//   bootloader answers ReadStatus, EnterBootloader (acknowledged, nothing happens),
+//   ExitBootloader (never answered) and the flash commands. Anything else, and every
+//   command of the other mode, gets no answer and has no effect.
+// - Answers queue on the IN pipe in the order their commands arrived; leaving the bus
+//   drops the ones not read yet.
+// - An erase whose address lies beyond the chip erases nothing and leaves the status
+//   word at 0 (not ready) until the next erase, like a failing erase.
+// - Blocks land one after another from the address; bytes past the end of the chip
+//   are dropped (Counters::bytesBeyondChip). The size only bounds the checksum.
+// - A read with a buffer smaller than the answer gets what fits and kOperationFailed.
+//
 // The port must outlive the projector, or the projector must be unplugged first.
 // Everything here is thread-safe.
 #include <cstdint>
@@ -61,7 +76,9 @@ class Projector {
     bool IsPlugged() const;
     // The current appearance on the bus; nullptr while off the bus.
     std::shared_ptr<drv::BusDevice> Device() const;
-    // Wait (clock ms) until attached (in `mode`, when given) / off the bus.
+    // Wait (clock ms) until attached (in `mode`, when given) / off the bus, and the
+    // port has been told. They watch the state, so a short absence can pass unseen;
+    // Counts().detaches counts every one.
     bool WaitForAttach(std::optional<Mode> mode, uint32_t timeoutMs) const;
     bool WaitForDetach(uint32_t timeoutMs) const;
 

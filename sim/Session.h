@@ -5,8 +5,10 @@
 //
 // Locks: `mutex_` guards the session's state and is taken before the model's lock,
 // never after. `portMutex_` serialises the calls into the DevicePort and is taken
-// before `mutex_`. No lock of the session is held while the port is called, and no
-// port call is made from inside a transfer.
+// before `mutex_`; `writeMutex_` serialises bulk OUT transfers and is taken before
+// `mutex_` and the model's lock. Only `portMutex_` is held while the port is called,
+// and no port call is made from inside a transfer: leaving and coming back run on the
+// session's own thread.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
