@@ -6,6 +6,7 @@
 
 #include "app/firmware/FileImageSource.h"
 #include "app/firmware/FirmwareImage.h"
+#include "app/firmware/SampleImage.h"
 
 namespace firmware {
 namespace {
@@ -132,6 +133,27 @@ TEST(ImageCheck, FileSourceReadsAndRefusesMissingFiles) {
     uint8_t tail[8];
     EXPECT_EQ(file.ReadAt(image.size() - 3, tail, sizeof tail), 3u);
     std::remove(path);
+}
+
+}  // namespace
+}  // namespace firmware
+
+namespace firmware {
+namespace {
+
+TEST(SampleImage, PassesTheCheckInBothLayouts) {
+    for (const bool model7616 : {false, true}) {
+        SampleImageSpec spec;
+        spec.model7616 = model7616;
+        spec.size = 0x20000;
+        const auto image = MakeSampleImage(spec);
+        ASSERT_EQ(image.size(), spec.size);
+        MemoryImageSource source(image.data(), image.size());
+        ImageCheckState state;
+        CheckImage(source, model7616, state);
+        EXPECT_TRUE(state.imageValid) << model7616;
+        EXPECT_EQ(FormatRelease(state.imageRelease), "2008/01/15B");
+    }
 }
 
 }  // namespace
