@@ -122,6 +122,13 @@ TEST(IniDocument, KeepsPaddedKeysAndPutsLineBreaksOnOneLine) {
     EXPECT_EQ(doc.Keys("S"), (std::vector<std::string>{"device", "Process status"}));
 }
 
+TEST(IniDocument, ByteOrderMarkIsWrittenBackOnce) {
+    vcl::IniDocument doc = vcl::IniDocument::Parse("\xEF\xBB\xBF\xEF\xBB\xBF[S]\nk=v\n");
+    EXPECT_TRUE(doc.Sections().empty()) << "a second mark belongs to the first line";
+    doc.Set("T", "k", "w");
+    EXPECT_EQ(doc.Serialize(), "\xEF\xBB\xBF\xEF\xBB\xBF[S]\nk=v\n\n[T]\nk=w\n");
+}
+
 TEST(TIniFile, MissingFileReadsDefaultsAndFirstWriteCreatesIt) {
     TempDir dir;
     vcl::TIniFile ini(dir.File("ostrel.LOG"));

@@ -9,6 +9,8 @@
 namespace vcl {
 namespace {
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
@@ -69,9 +71,10 @@ IniDocument::Line IniDocument::ParseLine(std::string text) {
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
     IniDocument document;
-    // A UTF-8 byte order mark is not part of the first line.
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    // A UTF-8 byte order mark is not part of the first line; it is written back as it was.
+    if (bytes.substr(0, 3) == kByteOrderMark) {
         bytes.remove_prefix(3);
+        document.byteOrderMark_ = true;
     }
     const size_t firstBreak = bytes.find('\n');
     if (firstBreak != std::string_view::npos && firstBreak > 0 && bytes[firstBreak - 1] == '\r') {
@@ -170,7 +173,7 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
 }
 
 std::string IniDocument::Serialize() const {
-    std::string bytes;
+    std::string bytes = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
     for (const Line& line : lines_) {
         bytes += line.text;
         bytes += lineEnd_;

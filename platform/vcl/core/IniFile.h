@@ -43,7 +43,8 @@ class IniDocument {
     // either is written as a blank so that every entry stays on one line.
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
-    // The document as bytes, with the line ending the parsed text used ("\n" by default).
+    // The document as bytes, with the line ending the parsed text used ("\n" by default)
+    // and its byte order mark, if it had one.
     std::string Serialize() const;
 
   private:
@@ -59,6 +60,7 @@ class IniDocument {
 
     std::vector<Line> lines_;
     std::string lineEnd_ = "\n";
+    bool byteOrderMark_ = false;
 };
 
 // An INI file on disk, in the manner of the form library's INI class.
