@@ -59,6 +59,12 @@ void TApplication::Adopt(TForm* form) {
     }
 }
 
+void TApplication::FormDestroyed(const TForm* form) {
+    if (mainForm_ == form) {
+        mainForm_ = nullptr;
+    }
+}
+
 void TApplication::Run() {
     try {
         if (mainForm_ != nullptr && showMainForm_) {

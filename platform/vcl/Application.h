@@ -43,6 +43,8 @@ class TApplication : public TComponent {
         reference->AfterConstruction();
     }
     TForm* MainForm() const { return mainForm_; }
+    // Called by a form that is being destroyed, so that it is no longer the main form.
+    void FormDestroyed(const TForm* form);
     bool ShowMainForm() const { return showMainForm_; }
     void SetShowMainForm(bool show) { showMainForm_ = show; }
 

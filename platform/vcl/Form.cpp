@@ -51,6 +51,9 @@ TForm::TForm(TComponent* owner) : TWinControl(owner, new FormWidget(this)) {
 }
 
 TForm::~TForm() {
+    if (Application != nullptr) {
+        Application->FormDestroyed(this);
+    }
     if (modalLoop_ != nullptr) {
         modalLoop_->exit(mrCancel);
     }
