@@ -14,15 +14,31 @@ struct FontFamily {
     const char* windowsName;
     QStringList families;
     QFont::StyleHint hint;
+    int stretch;
 };
 
-// Windows font names of the forms, mapped to families a Linux desktop has.
+// Windows font names of the forms, mapped to families a Linux desktop has. The windows
+// were laid out for narrow Windows fonts: where only a wide family such as DejaVu Sans is
+// found, its condensed width keeps captions inside their controls (families that have
+// no condensed face keep their normal width).
 const FontFamily kFamilies[] = {
-    {"MS Sans Serif", {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, QFont::SansSerif},
-    {"Arial", {"Arial", "Liberation Sans", "DejaVu Sans"}, QFont::SansSerif},
-    {"Tahoma", {"Tahoma", "DejaVu Sans"}, QFont::SansSerif},
-    {"Fixedsys", {"Fixedsys", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace},
-    {"Courier New", {"Courier New", "Liberation Mono", "DejaVu Sans Mono"}, QFont::Monospace},
+    {"MS Sans Serif",
+     {"MS Sans Serif", "Liberation Sans", "Arimo", "DejaVu Sans"},
+     QFont::SansSerif,
+     QFont::SemiCondensed},
+    {"Arial",
+     {"Arial", "Liberation Sans", "Arimo", "DejaVu Sans"},
+     QFont::SansSerif,
+     QFont::SemiCondensed},
+    {"Tahoma", {"Tahoma", "DejaVu Sans"}, QFont::SansSerif, QFont::SemiCondensed},
+    {"Fixedsys",
+     {"Fixedsys", "Liberation Mono", "DejaVu Sans Mono"},
+     QFont::Monospace,
+     QFont::Unstretched},
+    {"Courier New",
+     {"Courier New", "Liberation Mono", "DejaVu Sans Mono"},
+     QFont::Monospace,
+     QFont::Unstretched},
 };
 
 QPalette::ColorRole SystemRole(TColor color) {
@@ -67,15 +83,18 @@ QFont OwnAttributes(const TFont& font) {
         const std::string name = font.Name();
         QStringList families{ToQ(name)};
         QFont::StyleHint hint = QFont::SansSerif;
+        int stretch = QFont::Unstretched;
         for (const FontFamily& known : kFamilies) {
             if (QString::fromLatin1(known.windowsName).compare(ToQ(name), Qt::CaseInsensitive) ==
                 0) {
                 families = known.families;
                 hint = known.hint;
+                stretch = known.stretch;
             }
         }
         result.setFamilies(families);
         result.setStyleHint(hint);
+        result.setStretch(stretch);
     }
     if (font.HasHeight()) {
         const int height = font.Height();
