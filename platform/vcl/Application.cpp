@@ -7,6 +7,7 @@
 #include "platform/vcl/EventPump.h"
 #include "platform/vcl/Exception.h"
 #include "platform/vcl/QtMessageBox.h"
+#include "platform/vcl/WindowThread.h"
 #include "platform/vcl/core/ScreenDepth.h"
 
 namespace vcl {
@@ -33,6 +34,7 @@ TApplication::TApplication(int& argc, char** argv)
     : TComponent(nullptr), toolkit_(std::make_unique<QApplication>(argc, argv)) {
     // The message loop ends when the main form closes, not when the last box does.
     QApplication::setQuitOnLastWindowClosed(false);
+    StartWindowThreadCalls();
     boxes_ = std::make_unique<QtMessageBoxBackend>();
     previousBoxes_ = SetMessageBoxBackend(boxes_.get());
     SetEventPump(PumpQtEvents);
@@ -45,6 +47,7 @@ TApplication::~TApplication() {
     SetScreenColorDepthSource(nullptr);
     SetEventPump(nullptr);
     SetMessageBoxBackend(previousBoxes_);
+    StopWindowThreadCalls();
     Application = nullptr;
 }
 

@@ -2,17 +2,16 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QThread>
 #include <QTimer>
 #include <chrono>
 
 #include "platform/clock/Clock.h"
+#include "platform/vcl/WindowThread.h"
 
 namespace vcl {
 
 void PumpQtEvents(uint32_t clockMs) {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (application == nullptr || QThread::currentThread() != application->thread()) {
+    if (QCoreApplication::instance() == nullptr || !OnWindowThread()) {
         plat::Sleep(clockMs);
         return;
     }

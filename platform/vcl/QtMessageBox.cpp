@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QThread>
 
 #include "platform/vcl/Application.h"
 #include "platform/vcl/QtSupport.h"
+#include "platform/vcl/WindowThread.h"
 
 namespace vcl {
 namespace {
@@ -38,17 +38,11 @@ int ShowOnWindowThread(const MessageRecord& box) {
 }  // namespace
 
 int QtMessageBoxBackend::Show(const MessageRecord& box) {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (application == nullptr) {
+    if (QCoreApplication::instance() == nullptr) {
         return idOK;
     }
-    if (QThread::currentThread() == application->thread()) {
-        return ShowOnWindowThread(box);
-    }
     int answer = idOK;
-    QMetaObject::invokeMethod(
-        application, [&answer, &box] { answer = ShowOnWindowThread(box); },
-        Qt::BlockingQueuedConnection);
+    CallOnWindowThread([&answer, &box] { answer = ShowOnWindowThread(box); });
     return answer;
 }
 

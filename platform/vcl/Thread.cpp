@@ -4,7 +4,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QThread>
+
+#include "platform/vcl/WindowThread.h"
 
 namespace vcl {
 namespace {
@@ -12,11 +13,6 @@ namespace {
 int NiceValue(TThreadPriority priority) {
     static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};
     return kNice[priority];
-}
-
-bool OnWindowThread() {
-    QCoreApplication* application = QCoreApplication::instance();
-    return application == nullptr || QThread::currentThread() == application->thread();
 }
 
 }  // namespace
@@ -106,24 +102,7 @@ void TThread::Run() {
 }
 
 void TThread::Synchronize(const std::function<void()>& method) {
-    if (OnWindowThread()) {
-        method();
-        return;
-    }
-    std::exception_ptr error;
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [&method, &error] {
-            try {
-                method();
-            } catch (...) {
-                error = std::current_exception();
-            }
-        },
-        Qt::BlockingQueuedConnection);
-    if (error) {
-        std::rethrow_exception(error);
-    }
+    CallOnWindowThread(method);
 }
 
 }  // namespace vcl
