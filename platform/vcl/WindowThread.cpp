@@ -57,7 +57,7 @@ void Drain() {
         }
         {
             std::lock_guard lock(calls.mutex);
-            next->error = error;
+            next->error = std::move(error);  // the waiting thread alone releases it
             next->done = true;
         }
         calls.finished.notify_all();
