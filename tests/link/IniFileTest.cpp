@@ -1,4 +1,5 @@
 #include "platform/vcl/core/IniFile.h"
+#include "platform/vcl/core/Paths.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -165,6 +166,19 @@ TEST(TIniFile, FailedWriteRaisesAndLeavesTheFile) {
     vcl::TIniFile readOnly(dir.File("ro.LOG"));
     EXPECT_THROW(readOnly.WriteString("S", "k", "new"), vcl::EIniFileException);
     EXPECT_EQ(readOnly.ReadString("S", "k", ""), "old");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TIniFile, WriteReplacesTheFileWholeAndLeavesNoScratchFile) {
+    TempDir dir;
+    WriteFile(dir.File("job.LOG"), "; kept\n[S]\nk=old\n");
+    vcl::TIniFile ini(dir.File("job.LOG"));
+    ini.WriteString("S", "k", "new");
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "new");
+    EXPECT_FALSE(vcl::FileExists(dir.File("job.LOG.new")));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #include "platform/vcl/core/IniFile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -213,12 +216,20 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
     IniDocument document = Load();
     document.Set(section, key, value);
     const std::string bytes = document.Serialize();
-    std::ofstream out(fileName_, std::ios::binary | std::ios::trunc);
+    // The new text goes to a scratch file beside the old one and replaces it in one rename,
+    // so a crash or a full disk never leaves a half-written file in its place.
+    // A file the user may not write stays as it is, as it would with an in-place write.
+    if (::access(fileName_.c_str(), F_OK) == 0 && ::access(fileName_.c_str(), W_OK) != 0) {
+        throw EIniFileException("Unable to write to " + fileName_);
+    }
+    const std::string scratch = fileName_ + ".new";
+    std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
     if (out) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
     }
-    if (!out) {
+    if (!out || std::rename(scratch.c_str(), fileName_.c_str()) != 0) {
+        std::remove(scratch.c_str());
         throw EIniFileException("Unable to write to " + fileName_);
     }
 }
