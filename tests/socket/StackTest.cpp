@@ -1,0 +1,174 @@
+// The whole way from the projector link to a virtual projector in another place: link,
+// USB library, driver core, socket bus, socket, simulator server, projector model. First
+// with the server in this process, then with the real ostrel-sim program as a child.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "link/State.h"
+#include "platform/clock/Clock.h"
+#include "platform/drv/Drv.h"
+#include "platform/drv/SocketBus.h"
+#include "platform/vcl/core/MessageBox.h"
+#include "platform/vcl/core/Paths.h"
+#include "sim/Projector.h"
+#include "sim/cli/SocketServer.h"
+#include "tests/socket/SocketFixture.h"
+
+extern char** environ;
+
+namespace socktest {
+namespace {
+
+// The driver core and its buses live as long as the process: one socket bus, on a path
+// of this test run's own, serves every test here.
+const TempFolder& RunFolder() {
+    static const TempFolder folder;
+    return folder;
+}
+
+const std::string& SocketPath() {
+    static const std::string path = RunFolder() / "sim.sock";
+    return path;
+}
+
+class StackTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        plat::SetClockSpeed(100.0);
+        drv::AddBus(std::make_unique<drv::SocketBus>(SocketPath()));
+    }
+
+    void SetUp() override {
+        std::filesystem::create_directories(RunFolder() / "bin");
+        vcl::SetExecutablePathForTesting(RunFolder() / "bin/ostrel");
+        std::ofstream(RunFolder() / "bin/ostrel.USB") << "[USB]\nVID=1501\n[PID_DMD]\n5010=XGA\n";
+        lnk::myDevice.fill(lnk::DeviceEntry{});
+        lnk::model7616 = false;
+        ASSERT_TRUE(lnk::myUSBopen());
+    }
+
+    void TearDown() override {
+        lnk::MyUSBclose();
+        projector_.reset();
+        server_.reset();
+        vcl::SetExecutablePathForTesting("");
+    }
+
+    void Serve() {
+        server_ = std::make_unique<sim::cli::SocketServer>(SocketPath());
+        std::string error;
+        ASSERT_TRUE(server_->Start(error)) << error;
+        projector_ = std::make_unique<sim::Projector>();
+        projector_->PlugInto(*server_);
+    }
+
+    vcl::MessageBoxResponder boxes_;
+    std::unique_ptr<sim::cli::SocketServer> server_;
+    std::unique_ptr<sim::Projector> projector_;
+};
+
+TEST_F(StackTest, TheLinkFollowsAProjectorServedOverTheSocket) {
+    Serve();
+    ASSERT_TRUE(WaitUntil([] { return lnk::attached.load(); }));
+    EXPECT_FALSE(lnk::ostrelMode);
+    EXPECT_EQ(lnk::attachedProductId, 0x5010);
+    EXPECT_EQ(lnk::AttachedStrings().product, "Virtual Projector");
+    EXPECT_EQ(lnk::ReadStatus(), lnk::kApplicationReady);
+
+    // A mode switch crosses the socket as a detach and an attach in Ostrel mode.
+    EXPECT_EQ(lnk::EnterBootloader(), drv::kSuccess);
+    ASSERT_TRUE(projector_->WaitForAttach(sim::Mode::Bootloader, 10000));
+    ASSERT_TRUE(WaitUntil([] { return lnk::attached && lnk::ostrelMode; }));
+    EXPECT_EQ(lnk::ReadStatus(), lnk::kBootloaderReady);
+
+    EXPECT_TRUE(boxes_.Boxes().empty());
+
+    // The simulator goes: the projector detaches. It comes back: the link sees it again.
+    server_->Stop();
+    EXPECT_TRUE(WaitUntil([] { return !lnk::attached; }));
+    EXPECT_EQ(lnk::ReadStatus(), 0) << "transfers to a departed projector fail";
+    projector_.reset();
+    server_.reset();
+    Serve();
+    ASSERT_TRUE(WaitUntil([] { return lnk::attached.load(); }));
+    EXPECT_EQ(lnk::ReadStatus(), lnk::kApplicationReady);
+}
+
+// ---- The real program ----
+
+class Child {
+  public:
+    Child(const std::vector<std::string>& arguments, const std::string& output) {
+        std::vector<char*> argv;
+        std::vector<std::string> all = {OSTREL_SIM_PROGRAM};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        for (auto& argument : all) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() {
+        if (spawned_ && !reaped_) {
+            ::kill(pid_, SIGKILL);
+            Wait();
+        }
+    }
+    bool Spawned() const { return spawned_; }
+    void Signal(int signal) { ::kill(pid_, signal); }
+    // The exit status, or -1 when it ended otherwise.
+    int Wait() {
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        reaped_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    bool spawned_ = false;
+    bool reaped_ = false;
+};
+
+std::string Contents(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+TEST_F(StackTest, TheOstrelSimProgramServesAProjectorUntilItIsStopped) {
+    const std::string output = RunFolder() / "ostrel-sim.out";
+    Child child({"--fast", "100", "--socket", SocketPath(), "--product-string", "Child Beamer"},
+                output);
+    ASSERT_TRUE(child.Spawned());
+    ASSERT_TRUE(WaitUntil([] { return lnk::attached.load(); }));
+    EXPECT_EQ(lnk::AttachedStrings().product, "Child Beamer");
+    EXPECT_EQ(lnk::ReadStatus(), lnk::kApplicationReady);
+
+    child.Signal(SIGTERM);
+    EXPECT_TRUE(WaitUntil([] { return !lnk::attached; }));
+    EXPECT_EQ(child.Wait(), 0);
+    EXPECT_FALSE(std::filesystem::exists(SocketPath())) << "the socket goes with the program";
+
+    const std::string lines = Contents(output);
+    for (const char* line :
+         {"#1 attached in application mode (normal)\n", "driver connected\n", "#1 ReadStatus\n",
+          "ostrel-sim: stopping (Terminated)\n", "#1 detached\n", "ostrel-sim: stopped\n"}) {
+        EXPECT_NE(lines.find(line), std::string::npos) << line << "missing from:\n" << lines;
+    }
+}
+
+}  // namespace
+}  // namespace socktest
