@@ -287,7 +287,7 @@ bool ReadInto(int fd, sock::FrameReader& frames) {
         return false;
     }
     frames.Append(std::span(chunk, static_cast<size_t>(got)));
-    return !frames.Broken();
+    return true;
 }
 
 }  // namespace
@@ -317,6 +317,9 @@ void SocketServer::ReceiveFromNewcomer(size_t index) {
     }
     const auto body = newcomer.frames.Next();
     if (!body) {
+        if (newcomer.frames.Broken()) {
+            newcomers_.erase(newcomers_.begin() + static_cast<std::ptrdiff_t>(index));
+        }
         return;  // the greeting has not arrived in full yet
     }
     const auto message = sock::Decode(*body);
@@ -367,6 +370,9 @@ void SocketServer::HandleDriverFrames() {
             DropClient();
             return;
         }
+    }
+    if (frames_.Broken()) {
+        DropClient();
     }
 }
 
