@@ -42,6 +42,8 @@ class SocketServer final : public drv::DevicePort {
     // reason in `error`.
     bool Start(std::string& error);
     // Ends the connection, waits for the requests in progress and removes the socket.
+    // A request waits on its device until the device answers, times out or leaves:
+    // unplug the devices first, or a read without a time-out holds Stop() up.
     void Stop();
 
     void Plug(const std::shared_ptr<drv::BusDevice>& device) override;
