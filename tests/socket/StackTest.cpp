@@ -157,15 +157,38 @@ TEST_F(StackTest, TheOstrelSimProgramServesAProjectorUntilItIsStopped) {
     EXPECT_EQ(lnk::AttachedStrings().product, "Child Beamer");
     EXPECT_EQ(lnk::ReadStatus(), lnk::kApplicationReady);
 
+    // A short write in the bootloader, to see the lines of a flash job.
+    EXPECT_EQ(lnk::EnterBootloader(), drv::kSuccess);
+    ASSERT_TRUE(WaitUntil([] { return lnk::attached && lnk::ostrelMode; }));
+    EXPECT_EQ(lnk::EraseSector(0x1F0000), drv::kSuccess);
+    EXPECT_EQ(lnk::SetFlashRange(0x1F0000, 3 * 56), drv::kSuccess);
+    const std::vector<uint8_t> block(56, 0x5A);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(lnk::WriteFlashBlock(block.data(), 56), drv::kSuccess);
+    }
+
     child.Signal(SIGTERM);
     EXPECT_TRUE(WaitUntil([] { return !lnk::attached; }));
     EXPECT_EQ(child.Wait(), 0);
     EXPECT_FALSE(std::filesystem::exists(SocketPath())) << "the socket goes with the program";
 
     const std::string lines = Contents(output);
-    for (const char* line :
-         {"#1 attached in application mode (normal)\n", "driver connected\n", "#1 ReadStatus\n",
-          "ostrel-sim: stopping (Terminated)\n", "#1 detached\n", "ostrel-sim: stopped\n"}) {
+    const char* const expected[] = {
+        "#1 attached in application mode (normal)\n",
+        "driver connected\n",
+        "#1 ReadStatus\n",
+        "#1 EnterBootloader\n",
+        "#1 mode change: application -> bootloader\n",
+        "#1 attached in bootloader mode (Ostrel mode)\n",
+        "#1 EraseSector 0x1F0000\n",
+        "#1 SetSize 0x0000A8\n",
+        "#1 WriteFlashBlock 56 bytes (block 1)\n",
+        "#1 WriteFlashBlock 56 bytes (block 3, last of 168 bytes)\n",
+        "ostrel-sim: stopping (Terminated)\n",
+        "#1 detached\n",
+        "ostrel-sim: stopped\n",
+    };
+    for (const char* line : expected) {
         EXPECT_NE(lines.find(line), std::string::npos) << line << "missing from:\n" << lines;
     }
 }
