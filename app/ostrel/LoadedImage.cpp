@@ -1,0 +1,7 @@
+#include "app/ostrel/LoadedImage.h"
+
+namespace ostrel {
+
+firmware::ImageCheckState imageCheck;
+
+}  // namespace ostrel

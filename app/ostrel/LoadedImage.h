@@ -1,0 +1,11 @@
+#pragma once
+// The check results of the firmware image the user loaded (imageValid, the flash table
+// copies, imageRelease): written by the file load, read by the status tick (Start is
+// enabled only for a valid image) and by the flash job.
+#include "app/firmware/FirmwareImage.h"
+
+namespace ostrel {
+
+extern firmware::ImageCheckState imageCheck;
+
+}  // namespace ostrel
