@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -24,10 +25,17 @@
 namespace drv {
 namespace {
 
-// How long past a transfer's own time-out the bus waits for the simulator's reply
-// (real time: the simulator applies the time-out itself; this only covers a simulator
-// that hangs while still connected).
-constexpr auto kReplyGrace = std::chrono::seconds(5);
+// How long past a transfer's own time-out the bus waits for the simulator's reply. The
+// simulator applies the time-out itself; this only covers one that hangs while still
+// connected. Never less than a second of real time, whatever the clock's speed, so that
+// a busy machine does not turn a late reply into a time-out.
+constexpr uint32_t kReplyGraceMs = 5000;
+constexpr auto kLeastReplyGrace = std::chrono::seconds(1);
+
+std::chrono::steady_clock::duration ReplyWait(uint32_t timeoutMs) {
+    return plat::RealDuration(timeoutMs) + std::max<std::chrono::steady_clock::duration>(
+                                               plat::RealDuration(kReplyGraceMs), kLeastReplyGrace);
+}
 // The time-out the bus gives a SetInterface request (clock ms).
 constexpr uint32_t kSetInterfaceTimeoutMs = 5000;
 // A send that cannot go out for this long means the simulator stopped reading.
@@ -54,9 +62,19 @@ class Link {
 
     int Socket() const { return fd_; }
 
+    // A frame that cannot go out in full leaves the stream broken: the connection is
+    // shut down, which the reading thread sees as the simulator's end.
     bool Send(std::span<const uint8_t> frame) {
         std::lock_guard lock(sendMutex_);
-        return fd_ >= 0 && sock::SendAll(fd_, frame);
+        const int fd = fd_;
+        if (fd < 0) {
+            return false;
+        }
+        if (!sock::SendAll(fd, frame)) {
+            ::shutdown(fd, SHUT_RDWR);
+            return false;
+        }
+        return true;
     }
 
     // Sends the frame that `build` makes for a fresh tag and waits for the reply.
@@ -76,14 +94,14 @@ class Link {
             pending_[tag] = &pending;
         }
         if (!Send(build(tag))) {
-            Shut();  // a frame may have gone out in part: the stream is lost
+            Fail();
         }
         std::unique_lock lock(mutex_);
         const auto finished = [&] { return pending.answered || !open_; };
         if (timeoutMs == 0) {
             changed_.wait(lock, finished);
         } else {
-            changed_.wait_for(lock, plat::RealDuration(timeoutMs) + kReplyGrace, finished);
+            changed_.wait_for(lock, ReplyWait(timeoutMs), finished);
         }
         pending_.erase(tag);
         if (pending.answered) {
@@ -119,24 +137,26 @@ class Link {
         return true;
     }
 
-    // Ends the conversation: blocked sends return, waiting requests end as gone.
+    // Waiting requests end as gone, and no new ones go out.
+    void Fail() {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+        changed_.notify_all();
+    }
+
+    // Ends the conversation: blocked sends return, waiting requests end as gone. Only
+    // the reading thread calls it, the one that closes the descriptor later.
     void Shut() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = false;
-            changed_.notify_all();
-        }
-        // Safe while another thread sends: shutdown only wakes it, the descriptor stays.
-        if (fd_ >= 0) {
-            ::shutdown(fd_, SHUT_RDWR);
+        Fail();
+        if (const int fd = fd_; fd >= 0) {
+            ::shutdown(fd, SHUT_RDWR);  // wakes a blocked send; the descriptor stays
         }
     }
 
     void CloseSocket() {
         std::lock_guard lock(sendMutex_);
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
+        if (const int fd = fd_.exchange(-1); fd >= 0) {
+            ::close(fd);
         }
     }
 
@@ -151,7 +171,7 @@ class Link {
     }
 
     std::mutex sendMutex_;  // one frame at a time; guards closing the descriptor
-    int fd_;
+    std::atomic<int> fd_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool open_ = true;

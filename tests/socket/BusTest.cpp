@@ -320,6 +320,33 @@ TEST_F(SocketBusTest, RepliesMayComeInAnyOrder) {
     EXPECT_EQ(answer.bytes, (std::vector<uint8_t>{1, 2, 3}));
 }
 
+TEST_F(SocketBusTest, ASimulatorThatNeverRepliesTimesOutAndItsLateReplyIsTolerated) {
+    bus_.Start(listener_);
+    RawSimulator simulator(path_);
+    auto driver = simulator.Accept();
+    ASSERT_NE(driver, nullptr);
+    ASSERT_TRUE(driver->Send(sock::Hello{}));
+    ASSERT_TRUE(driver->Send(Announced(5)));
+    ASSERT_TRUE(WaitUntil([&] { return listener_.Count() == 1; }));
+    const auto device = listener_.Present()[0];
+
+    // The request's own 100 ms pass, then the grace for a hanging simulator.
+    const ReadResult unanswered = Read(*device, 100);
+    EXPECT_EQ(unanswered.status, drv::kTimeout);
+    const auto request = driver->Receive();
+    ASSERT_TRUE(request && std::holds_alternative<sock::Transfer>(*request));
+    ASSERT_TRUE(driver->Send(sock::Reply{std::get<sock::Transfer>(*request).tag, 0, 2, {7, 7}}));
+
+    auto next = std::async(std::launch::async, [&] { return Read(*device); });
+    const auto nextRequest = driver->Receive();
+    ASSERT_TRUE(nextRequest && std::holds_alternative<sock::Transfer>(*nextRequest));
+    ASSERT_TRUE(driver->Send(sock::Reply{std::get<sock::Transfer>(*nextRequest).tag, 0, 1, {9}}));
+    const ReadResult answer = next.get();
+    EXPECT_EQ(answer.status, drv::kSuccess);
+    EXPECT_EQ(answer.bytes, (std::vector<uint8_t>{9})) << "the late reply went nowhere";
+    EXPECT_TRUE(bus_.Connected());
+}
+
 // ---- A driver that breaks the protocol ----
 
 TEST_F(SocketBusTest, ADriverThatSendsGarbageIsDisconnectedAndTheServerCarriesOn) {
