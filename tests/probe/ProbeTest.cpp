@@ -295,7 +295,6 @@ TEST_F(Probe, StartingInOstrelModeShowsStageThreeAndClosingSendsTheExit) {
     form.btnClose->Click();
     const uint64_t spent = plat::NowMs() - before;
     EXPECT_GE(spent, 3500u);
-    EXPECT_LT(spent, 6000u);
     EXPECT_FALSE(form.Visible());
     EXPECT_FALSE(lnk::usbOpen.load());
     EXPECT_EQ(Commands(projector),
@@ -305,11 +304,13 @@ TEST_F(Probe, StartingInOstrelModeShowsStageThreeAndClosingSendsTheExit) {
 
 TEST_F(Probe, ClosingWithoutAProjectorSendsNothing) {
     TFormOstrel& form = Open();
+    sim::Projector& projector = Plug();
+    Unplug();
     form.Show();
-    const uint64_t before = plat::NowMs();
     form.btnClose->Click();
-    EXPECT_LT(plat::NowMs() - before, 500u);
+    EXPECT_FALSE(form.Visible());
     EXPECT_FALSE(lnk::usbOpen.load());
+    EXPECT_TRUE(projector.CommandLog().empty());
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
