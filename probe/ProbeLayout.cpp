@@ -60,15 +60,29 @@ TFormOstrel::TFormOstrel(TComponent* owner) : TShellForm(owner) {
     TimerTestOstrel->SetEnabled(false);
     TimerTestOstrel->OnTimer = Method(this, &TFormOstrel::TimerTestOstrelTimer);
 
+    RefitLabels();
     SetCaption(shell::MainCaption(kDesignCaption, kRevisionKeyword));
 }
 
 void TFormOstrel::PlaceSharedControls() {
     ImageOEMLogo->SetBounds(8, 8, 92, 431);
     GroupBoxTarget->SetBounds(110, 8, 412, 132);
-    lblConnection->SetBounds(534, 16, 60, 16);
+    // Labels keep the size of their text; only their place changes.
+    auto moveTo = [](TControl* control, int left, int top) {
+        control->SetLeft(left);
+        control->SetTop(top);
+    };
+    moveTo(lblConnection, 534, 16);
     editUSB->SetBounds(534, 36, 88, 23);
-    lblWinVer->SetBounds(534, 66, 40, 16);
+    moveTo(lblWinVer, 534, 66);
+    // The larger font of this window needs wider columns in "Status".
+    moveTo(lblTarget, 84, 20);
+    moveTo(lblSerial, 300, 20);
+    moveTo(lblProduct, 160, 33);
+    moveTo(lblVersion, 130, 68);
+    moveTo(lblRelease, 268, 68);
+    moveTo(lblSplashAddress, 130, 88);
+    moveTo(lblResolution, 268, 88);
     // Hidden service buttons: their handlers run from the test timer and from closing.
     btnEnterBootLoader->SetBounds(534, 96, 88, 27);
     btnExitBL->SetBounds(534, 128, 88, 27);

@@ -46,6 +46,7 @@ TFormOstrel::TFormOstrel(TComponent* owner) : TShellForm(owner) {
     BuildJobComponents();
     SetTabOrders();
 
+    RefitLabels();
     SetCaption(shell::MainCaption(kDesignCaption, kRevisionKeyword));
 }
 

@@ -132,13 +132,7 @@ Picture DrawLogoPicture() {
     font.setLetterSpacing(QFont::AbsoluteSpacing, 1);
     painter.setFont(font);
     painter.setPen(QColor(235, 242, 250));
-    painter.drawText(QRectF(0, 430, kLogoWidth, 40), Qt::AlignCenter, QStringLiteral("OSTREL"));
-    painter.setPen(QColor(150, 190, 230));
-    font.setPixelSize(13);
-    font.setBold(false);
-    painter.setFont(font);
-    painter.drawText(QRectF(0, 468, kLogoWidth, 24), Qt::AlignCenter,
-                     QStringLiteral("projector update"));
+    painter.drawText(QRectF(0, 450, kLogoWidth, 40), Qt::AlignCenter, QStringLiteral("OSTREL"));
     painter.end();
     return ToPicture(image);
 }

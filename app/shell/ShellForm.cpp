@@ -1,5 +1,7 @@
 #include "app/shell/ShellForm.h"
 
+#include <utility>
+
 #include "app/shell/AboutBox.h"
 #include "app/shell/Artwork.h"
 #include "app/shell/InfoText.h"
@@ -127,6 +129,14 @@ void TShellForm::BuildServiceButtons() {
     btnUSBopen->OnClick = Method(this, &TShellForm::btnUSBopenClick);
 }
 
+void TShellForm::RefitLabels() {
+    for (int i = 0; i < ComponentCount(); ++i) {
+        if (auto* label = dynamic_cast<TLabel*>(Components(i)); label && label->AutoSize()) {
+            label->SetAutoSize(true);
+        }
+    }
+}
+
 void TShellForm::CentreWindow() {
     SetTop(Screen->Height() / 2 - Height() / 2);
     SetLeft(Screen->Width() / 2 - Width() / 2);
@@ -172,11 +182,30 @@ void TShellForm::lblDeviceDscClick(TObject* /*sender*/) {
     descriptionShown_ = !descriptionShown_;
     lblMFG->SetVisible(descriptionShown_);
     lblProduct->SetVisible(descriptionShown_);
+    KeepRowsApart();
 }
 
 void TShellForm::ImageOEMLogoClick(TObject* /*sender*/) {
     if (AboutBox != nullptr) {
         AboutBox->ShowModal();
+    }
+}
+
+void TShellForm::KeepRowsApart() {
+    // A line that runs into the next one on its row is cut where that one begins, as
+    // the opaque labels of the form library would cover it, rather than printed over.
+    const std::pair<TLabel*, TLabel*> rows[] = {
+        {lblTarget, lblSerial},          {lblMFG, lblProduct},
+        {lblConfig, lblVersion},         {lblVersion, lblRelease},
+        {lblUnitLife, lblSplashAddress}, {lblSplashAddress, lblResolution}};
+    constexpr int kGap = 4;
+    for (const auto& [line, next] : rows) {
+        line->SetAutoSize(true);
+        const int room = next->Left() - kGap - line->Left();
+        if (next->Visible() && line->Width() > room) {
+            line->SetAutoSize(false);
+            line->SetWidth(room);
+        }
     }
 }
 
@@ -188,6 +217,7 @@ void TShellForm::ShowWaiting(const char* waitingText) {
                          lblRelease, lblSplashAddress, lblUnitLife, lblResolution}) {
         line->Hide();
     }
+    KeepRowsApart();
 }
 
 void TShellForm::ShowIdentity() {
@@ -208,6 +238,7 @@ void TShellForm::ShowIdentity() {
     lblDeviceDsc->Show();
     IdentityFilled();
     lnk::model7616 = productId == 0x7616;
+    KeepRowsApart();
 }
 
 void TShellForm::ShowInformation() {
@@ -237,6 +268,7 @@ void TShellForm::ShowInformation() {
     const uint32_t status = lnk::ReadResolution(displayWidth, displayHeight);
     lblResolution->SetCaption(ResolutionLine(status, displayWidth, displayHeight));
     lblResolution->Show();
+    KeepRowsApart();
 }
 
 void TShellForm::ShowLogoAndLife() {

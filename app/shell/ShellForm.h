@@ -61,6 +61,10 @@ class TShellForm : public vcl::TForm {
   protected:
     explicit TShellForm(vcl::TComponent* owner);
 
+    // Fits every self-sizing label to its text again once the window's font is set (the
+    // form layer does not refit them when only an inherited font changes).
+    void RefitLabels();
+
     // Centres the window on the screen, each half rounded toward zero.
     void CentreWindow();
 
@@ -87,6 +91,7 @@ class TShellForm : public vcl::TForm {
     void BuildServiceButtons();
     vcl::TLabel* StatusLabel(int left, int top, const char* caption, bool greyish, bool bold);
     void ShowLogoAndLife();
+    void KeepRowsApart();
 
     int waitCounter_ = 0;
     bool descriptionShown_ = false;

@@ -60,6 +60,8 @@ TEST_F(Monitor, IdentityAndInformationLinesHaveTheirFormats) {
     Tick();
 
     EXPECT_EQ(form.lblTarget->Caption(), "Attached:(0x1501)(0x5010)(0x0)Virtual Optics");
+    // The connection line is cut where the serial line begins, never printed over it.
+    EXPECT_LE(form.lblTarget->Left() + form.lblTarget->Width(), form.lblSerial->Left());
     // In its normal mode the projector names no serial string (index 0).
     EXPECT_EQ(form.lblSerial->Caption(), "Serial:(0x0)" + lnk::AttachedStrings().serial);
     EXPECT_TRUE(form.lblSerial->Visible());
