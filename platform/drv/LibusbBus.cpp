@@ -310,6 +310,12 @@ void LibusbBus::Arrive(libusb_device* device) {
 
     libusb_device_handle* handle = nullptr;
     int result = libusb_open(device, &handle);
+    if (result == LIBUSB_ERROR_NO_DEVICE) {
+        // Gone again before it could be opened (a restart in progress): nothing to
+        // tell the user; its return is a new arrival.
+        DriverCore::Instance().Log().Add("USB: " + name + " left before it was opened");
+        return;
+    }
     if (result != LIBUSB_SUCCESS) {
         refuse(RefusalMessage(name, result));
         return;

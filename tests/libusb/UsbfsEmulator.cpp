@@ -360,9 +360,6 @@ class EmulatedDevice {
             Carry(urb);
             lock.lock();
             running_ = nullptr;
-            if (gone_ && urb.status == 0) {
-                urb.status = -ENODEV;
-            }
             done_.push_back(urb);
             changed_.notify_all();
         }
