@@ -6,6 +6,7 @@
 #include "app/shell/AboutBox.h"
 #include "app/shell/Artwork.h"
 #include "platform/drv/Bus.h"
+#include "platform/drv/LibusbBus.h"
 #include "platform/drv/SocketBus.h"
 #include "platform/vcl/Vcl.h"
 #include "probe/ProbeWindow.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         // Virtual projectors of `ostrel-sim` on this machine join the devices the driver
         // sees; without a simulator this bus is simply empty.
         drv::AddBus(std::make_unique<drv::SocketBus>());
+        drv::AddBus(std::make_unique<drv::LibusbBus>());  // the projector on real USB
         vcl::Application->CreateForm(probe::FormOstrel);
         vcl::Application->CreateForm(shell::AboutBox);
         vcl::Application->Run();

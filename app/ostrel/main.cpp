@@ -6,6 +6,7 @@
 #include "app/shell/AboutBox.h"
 #include "app/shell/Artwork.h"
 #include "platform/drv/Bus.h"
+#include "platform/drv/LibusbBus.h"
 #include "platform/drv/SocketBus.h"
 #include "platform/vcl/Vcl.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         // Virtual projectors of `ostrel-sim` on this machine join the devices the driver
         // sees; without a simulator this bus is simply empty.
         drv::AddBus(std::make_unique<drv::SocketBus>());
+        drv::AddBus(std::make_unique<drv::LibusbBus>());  // the projector on real USB
         vcl::Application->CreateForm(ostrel::FormOstrel);
         vcl::Application->CreateForm(shell::AboutBox);
         vcl::Application->Run();
