@@ -146,7 +146,12 @@ class EmulatedDevice {
         return TRUE;
     }
 
+    // The device is built on the port's thread and reaches the test bed's worker through
+    // umockdev, whose hand-over a thread sanitizer cannot see: this pair of atomics shows it.
+    void Publish() { published_.store(true, std::memory_order_release); }
+
     void Ioctl(UMockdevIoctlClient* client) {
+        (void)published_.load(std::memory_order_acquire);
         const unsigned long request = umockdev_ioctl_client_get_request(client);
         UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
         int error = 0;
@@ -424,6 +429,7 @@ class EmulatedDevice {
     std::set<unsigned> unbound_;
     bool gone_ = false;
     bool stopping_ = false;
+    std::atomic<bool> published_{false};
     std::thread worker_;
 };
 
@@ -557,6 +563,7 @@ class UsbfsEmulator::Impl {
         // The node and its usbfs handler are in place before the device is added, since
         // adding it tells libusb at once. The node is ours rather than umockdev's, so that
         // an unreadable one is never readable for a moment.
+        emulated->Publish();
         UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
         g_signal_connect(handler, "handle-ioctl", G_CALLBACK(EmulatedDevice::HandleIoctl),
                          emulated.get());
