@@ -10,7 +10,17 @@ namespace {
 // when the projector leaves or the link is closed.
 std::atomic<uint8_t> sequenceCounter{0};
 
-int HexValue(char c) {
+uint8_t SumOf(std::span<const uint8_t> bytes) {
+    unsigned sum = 0;
+    for (const uint8_t b : bytes) {
+        sum += b;
+    }
+    return static_cast<uint8_t>(sum);
+}
+
+}  // namespace
+
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -23,16 +33,6 @@ int HexValue(char c) {
     return -1;
 }
 
-uint8_t SumOf(std::span<const uint8_t> bytes) {
-    unsigned sum = 0;
-    for (const uint8_t b : bytes) {
-        sum += b;
-    }
-    return static_cast<uint8_t>(sum);
-}
-
-}  // namespace
-
 uint16_t PayloadLength(std::span<const uint8_t> packet) {
     return static_cast<uint16_t>(packet[3] | (packet[4] << 8));
 }
@@ -41,7 +41,7 @@ size_t ParseHexText(std::string_view text, std::span<uint8_t> out) {
     size_t count = 0;
     size_t i = 0;
     while (i < text.size()) {
-        const int high = HexValue(text[i]);
+        const int high = HexDigitValue(text[i]);
         if (high < 0) {
             ++i;
             continue;
@@ -49,7 +49,7 @@ size_t ParseHexText(std::string_view text, std::span<uint8_t> out) {
         if (i + 1 >= text.size()) {
             break;
         }
-        const int low = HexValue(text[i + 1]);
+        const int low = HexDigitValue(text[i + 1]);
         i += 2;
         if (low < 0) {
             continue;

@@ -20,6 +20,9 @@ constexpr size_t kMaxPacketPayload = 255;
 // The payload length N of a packet (bytes 3 low and 4 high); the packet has 5 bytes or more.
 uint16_t PayloadLength(std::span<const uint8_t> packet);
 
+// The value of one hexadecimal digit, upper or lower case; -1 for any other character.
+int HexDigitValue(char c);
+
 // Converts hex text ("04 01 00 03 00 34 00  02 3a") into bytes: pairs of hexadecimal digits
 // give bytes, any other character is skipped, a digit not followed by another digit is
 // dropped together with the character after it. Writes at most out.size() - 1 bytes and a

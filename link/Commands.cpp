@@ -183,6 +183,12 @@ uint32_t SetFlashRange(uint32_t address, uint32_t size) {
 }
 
 uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length) {
+    bool acknowledged = false;
+    return WriteFlashBlock(data, length, acknowledged);
+}
+
+uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length, bool& acknowledged) {
+    acknowledged = false;
     if (length > kMaxFlashBlock || (data == nullptr && length > 0)) {
         return drv::kInvalidParameter;
     }
@@ -190,7 +196,9 @@ uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length) {
     body[0] = kWriteData;
     std::copy_n(data, length, body.begin() + 1);
     Answer answer{};
-    return SendBuilt(kAcknowledgedKind, body, answer);
+    const uint32_t status = SendBuilt(kAcknowledgedKind, body, answer);
+    acknowledged = status == 0 && AnswerLength(answer) != 0;
+    return status;
 }
 
 uint32_t ReadResolution(uint32_t& width, uint32_t& height) {

@@ -62,6 +62,10 @@ uint32_t EraseSector(uint32_t address);
 uint32_t SetFlashRange(uint32_t address, uint32_t size);
 // Writes one block of at most 253 bytes (longer blocks: 0x2000001B, nothing sent).
 uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length);
+// The same; `acknowledged` tells whether a valid answer came back. A status of 0 alone
+// does not show that the block left: a packet transaction already in progress refuses
+// with 0 and sends nothing, and an answer that failed its check also leaves status 0.
+uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length, bool& acknowledged);
 
 // Identity queries. Each returns the transaction status.
 // Width and height change only when a valid answer carried them.

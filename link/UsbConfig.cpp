@@ -3,23 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "link/CommandPacket.h"
 #include "platform/vcl/core/Paths.h"
 
 namespace lnk {
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 void CopyDescription(std::string_view value, char (&name)[kDescriptionLength + 1]) {
     const size_t length = std::min(value.size(), kDescriptionLength);
@@ -38,12 +26,12 @@ uint16_t ParseHexId(std::string_view text) {
         text.remove_prefix(1);
     }
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
-        HexDigit(text[2]) >= 0) {
+        HexDigitValue(text[2]) >= 0) {
         text.remove_prefix(2);
     }
     unsigned value = 0;
-    for (size_t i = 0; i < text.size() && i < 4 && HexDigit(text[i]) >= 0; ++i) {
-        value = value * 16 + static_cast<unsigned>(HexDigit(text[i]));
+    for (size_t i = 0; i < text.size() && i < 4 && HexDigitValue(text[i]) >= 0; ++i) {
+        value = value * 16 + static_cast<unsigned>(HexDigitValue(text[i]));
     }
     return static_cast<uint16_t>(value);
 }
