@@ -12,6 +12,7 @@ void ResetFlashJob() {
     FlashJob.busy = false;
     FlashJob.eraseDone = false;
     FlashJob.writeDone = false;
+    FlashJob.writeComplete = false;
     FlashJob.state = JobState::Idle;
     FlashJob.writeStartTime = 0;
 }

@@ -34,6 +34,10 @@ struct FlashJobRecord {
     std::atomic<bool> eraseDone{false};
     // Set by the writer thread when it ends.
     std::atomic<bool> writeDone{false};
+    // Set with writeDone when every byte from the start offset to `total` was read and
+    // acknowledged by the projector. A job without it is never reported as verified,
+    // whatever the checksums say.
+    std::atomic<bool> writeComplete{false};
     // The state machine's state.
     JobState state = JobState::Idle;
     // Whole clock seconds at which the write started (the writer's progress display).

@@ -3,5 +3,6 @@
 namespace ostrel {
 
 firmware::ImageCheckState imageCheck;
+bool imageCheckedAsLayout2 = false;
 
 }  // namespace ostrel

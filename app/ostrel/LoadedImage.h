@@ -7,5 +7,7 @@
 namespace ostrel {
 
 extern firmware::ImageCheckState imageCheck;
+// The last check read the image as layout 2 (a 0x7616 projector was identified then).
+extern bool imageCheckedAsLayout2;
 
 }  // namespace ostrel

@@ -45,6 +45,7 @@ TFormOstrel::TFormOstrel(TComponent* owner) : TShellForm(owner) {
     BuildProgressLine();
     BuildJobComponents();
     SetTabOrders();
+    BindJobHandlers();
 
     RefitLabels();
     SetCaption(shell::MainCaption(kDesignCaption, kRevisionKeyword));
@@ -171,6 +172,19 @@ void TFormOstrel::SetTabOrders() {
     for (TControl* control : order) {
         control->SetTabOrder(position++);
     }
+}
+
+void TFormOstrel::BindJobHandlers() {
+    btnFlash->OnClick = Method(this, &TFormOstrel::btnFlashClick);
+    timerFlashState->OnTimer = Method(this, &TFormOstrel::timerFlashStateTimer);
+    btnEraseFlash->OnClick = Method(this, &TFormOstrel::btnEraseFlashClick);
+    btnEraseLogo->OnClick = Method(this, &TFormOstrel::btnEraseLogoClick);
+    CheckBoxSkipBoot->OnClick = Method(this, &TFormOstrel::CheckBoxSkipBootClick);
+    btnChoose->OnClick = Method(this, &TFormOstrel::btnChooseClick);
+    editFlashFile->OnDblClick = Method(this, &TFormOstrel::editFlashFileDblClick);
+    editFlashWriteDelay->OnChange = Method(this, &TFormOstrel::editFlashWriteDelayChange);
+    ActionLoadFile->OnExecute = Method(this, &TFormOstrel::ActionLoadFileExecute);
+    ActionChkImg->OnExecute = Method(this, &TFormOstrel::ActionChkImgExecute);
 }
 
 }  // namespace ostrel

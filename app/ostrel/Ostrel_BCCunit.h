@@ -9,7 +9,12 @@
 // tick. The flash job's handlers (Start, the job timer, Choose, the file load, the
 // erase buttons, the skip-boot click, the flash table double click) belong in files of
 // their own beside these, bound to the controls built here.
+#include <optional>
+#include <string>
+
+#include "app/flash/EraseRanges.h"
 #include "app/shell/ShellForm.h"
+#include "platform/vcl/core/Bitmap.h"
 
 namespace ostrel {
 
@@ -31,6 +36,31 @@ class TFormOstrel : public shell::TShellForm {
     void btnCloseClick(TObject* sender);
     void FormClose(TObject* sender);
     void timerStatusTimer(TObject* sender) override;
+
+    // The flash job (FlashJobMachine.cpp).
+    void btnFlashClick(TObject* sender);
+    void timerFlashStateTimer(TObject* sender);
+    // The erase operations and the boot-area option (EraseOperations.cpp).
+    void btnEraseFlashClick(TObject* sender);
+    void btnEraseLogoClick(TObject* sender);
+    void CheckBoxSkipBootClick(TObject* sender);
+    // Choosing and loading a file, the image check and the flash table dialog
+    // (FileLoading.cpp).
+    void btnChooseClick(TObject* sender);
+    void ActionLoadFileExecute(TObject* sender);
+    void ActionChkImgExecute(TObject* sender);
+    void editFlashFileDblClick(TObject* sender);
+    void editFlashWriteDelayChange(TObject* sender);
+    // The picture importers (LogoActions.cpp).
+    void ActionBMPExecute(TObject* sender);
+    void ActionJPEGExecute(TObject* sender);
+    void ActionSPLBExecute(TObject* sender);
+    void ActionSPLCExecute(TObject* sender);
+    void ActionRLE8Execute(TObject* sender);
+
+    // The bare name of the loaded file (no folder, no extension); empty before the
+    // first load. The job refuses to start without one.
+    const std::string& FlashFileName() const { return flashFileName_; }
 
     vcl::TLabel* Label1;
     vcl::TLabel* Label2;
@@ -80,12 +110,58 @@ class TFormOstrel : public shell::TShellForm {
     void IdentityFilled() override;
 
   private:
+    void BindJobHandlers();
+
+    // Job steps, one per state of the job's state machine.
+    void IdleStep();
+    void AwaitProgrammingStep();
+    void AwaitEraseStep();
+    void WritingStep();
+    void VerifyingStep();
+    // The status line of the job and its record in the process log.
+    void ShowStatus(const std::string& text);
+    void RecordStatus();
+    // Ends a job whose erase failed: the file closes, busy clears, the state is Idle.
+    void EndJobAfterFailedErase();
+    // Opens the job's file and fixes its start; false when no job can start.
+    bool OpenJobFile();
+    void StartJobLog();
+
+    // Erase helpers: status and chip checks, the sector loop, the announced range.
+    std::optional<flash::ChipSectors> IdentifyChip();
+    bool EraseRange(int top, int first, uint32_t address, uint32_t size);
+    bool EraseSectorsDown(int top, int first);
+    // Back from the sector gauge to 0..100 at the job's start position.
+    void RestoreGauge();
+    void ShowStartPosition();
+
+    // File loading helpers.
+    void LoadChosenFile();
+    bool ImportByExtension(const std::string& extension);
+    void FinishImageLoad();
+    void FinishPictureLoad();
+    void ShowLoadedSize();
+    void ShowPreview(const vcl::TBitmap& picture);
+    void ShowScaled(const vcl::TBitmap& scaled);
+    bool RefuseWhileBusy();
+
     void BuildFileControls();
     void BuildOptionGroups();
     void BuildLogoGroup();
     void BuildProgressLine();
     void BuildJobComponents();
     void SetTabOrders();
+
+    static constexpr size_t kFileNameBuffer = 132;  // characters, terminating zero included
+    std::string flashFileName_;
+    // Set while the verify step runs: ticks that arrive from the message boxes it waits
+    // in must not verify the same job again.
+    bool verifying_ = false;
+    // The background colour of the progress bar while an erase has it grey.
+    std::optional<vcl::TColor> gaugeColour_;
+    // The logo pictures: the import buffer's picture and the display-sized logo.
+    vcl::TBitmap importPicture_;
+    vcl::TBitmap scaledLogo_;
 };
 
 extern TFormOstrel* FormOstrel;

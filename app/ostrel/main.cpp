@@ -2,6 +2,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/ostrel/Flashimginfo.h"
 #include "app/ostrel/Ostrel_BCCunit.h"
 #include "app/shell/AboutBox.h"
 #include "app/shell/ProgramStart.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
         shell::StartProgram("Projector Ostrel");
         vcl::Application->CreateForm(ostrel::FormOstrel);
         vcl::Application->CreateForm(shell::AboutBox);
+        vcl::Application->CreateForm(ostrel::FormFlashImgInfo);
         vcl::Application->Run();
     } catch (...) {
         vcl::Application->HandleException(std::current_exception());
