@@ -102,15 +102,10 @@ ImportedPicture ImportJpeg(std::span<const uint8_t> file, const JpegColourChoice
     jpeg.SetPixelFormat(colours.decoderFormat);
     jpeg.LoadFromBytes(std::vector<uint8_t>(file.begin(), file.end()));
     ImportedPicture result;
-    // Drawing into a bitmap of the chosen format reduces the picture to that depth.
+    // Reduced to the chosen format as drawing it into a bitmap of that format would; at 8
+    // bits the decoder's own table stays, so none of its up to 256 colours gives way.
+    result.picture = jpeg.TakeBitmap();
     result.picture.SetPixelFormat(colours.bitmapFormat);
-    result.picture.SetSize(jpeg.Width(), jpeg.Height());
-    if (colours.bitmapFormat == vcl::pf8bit) {
-        // The decoder's own table, so that none of its up to 256 colours has to give way to
-        // the black the new bitmap started with.
-        result.picture.SetPalette(jpeg.Bitmap().Palette());
-    }
-    result.picture.Canvas().Draw(0, 0, jpeg.Bitmap());
     result.bitCount = colours.depth;
     result.scaled = ScaleToDisplay(result.picture, displayWidth, displayHeight);
     result.sizeText = SizeText(jpeg.Width(), jpeg.Height(), colours.depth);

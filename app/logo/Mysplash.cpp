@@ -46,33 +46,102 @@ void CheckLogoSize(int width, int height) {
     }
 }
 
-// Reads the picture row by row as the encoders walk it; outside the picture is black.
-class PixelReader {
-  public:
-    explicit PixelReader(const vcl::TBitmap& picture) : picture_(picture) {}
-    void Row(int y) {
-        row_ = y < picture_.Height() && picture_.Width() > 0 ? picture_.ScanLine(y) : nullptr;
+// Walks row y of the width × height logo area as runs of equal colour, left to right,
+// calling take(colour, count) for each; pixels outside the picture are black.
+template <typename Take>
+void ForEachRun(const vcl::TBitmap& picture, int y, int width, Take take) {
+    const int inside = y < picture.Height() ? std::min(width, picture.Width()) : 0;
+    const TColor* row = inside > 0 ? picture.ScanLine(y) : nullptr;
+    for (int x = 0; x < inside;) {
+        const TColor colour = row[x];
+        const int start = x;
+        while (x < inside && row[x] == colour) {
+            ++x;
+        }
+        take(colour, x - start);
     }
-    TColor At(int x) const { return row_ != nullptr && x < picture_.Width() ? row_[x] : 0; }
-    TColor First() const { return picture_.Canvas().Pixel(0, 0); }
+    if (inside < width) {
+        take(TColor{0}, width - inside);
+    }
+}
+
+// The run-length state both encoders share, fed a pixel or a run of pixels at a time.
+// A pixel continues the current run while it has the run's colour, the run is shorter than
+// kMaxRun and no row end is pending; otherwise the run is written (the pending row end
+// after it) and the pixel starts a new one.
+template <typename PutRecord, typename PutRowEnd>
+class RunEncoder {
+  public:
+    RunEncoder(TColor first, PutRecord putRecord, PutRowEnd putRowEnd)
+        : current_(first), putRecord_(putRecord), putRowEnd_(putRowEnd) {}
+
+    // The same as `count` (at least 1) single pixels of `colour`.
+    void Run(TColor colour, int count) {
+        Pixel(colour);
+        for (int left = count - 1; left > 0;) {
+            if (run_ == kMaxRun) {
+                Flush(colour);
+                --left;
+            } else {
+                const int take = std::min(left, kMaxRun - run_);
+                run_ += take;
+                left -= take;
+            }
+        }
+    }
+    void EndRow() { rowEnded_ = true; }
+    // Writes what is pending; true when a row end was pending.
+    bool Finish() {
+        if (run_ > 0) {
+            putRecord_(current_, run_);
+        }
+        return rowEnded_;
+    }
 
   private:
-    const vcl::TBitmap& picture_;
-    const TColor* row_ = nullptr;
+    void Pixel(TColor colour) {
+        if (colour == current_ && run_ < kMaxRun && !rowEnded_) {
+            ++run_;
+        } else {
+            Flush(colour);
+        }
+    }
+    void Flush(TColor colour) {
+        putRecord_(current_, run_);
+        current_ = colour;
+        run_ = 1;
+        if (rowEnded_) {
+            rowEnded_ = false;
+            putRowEnd_();
+        }
+    }
+
+    TColor current_;
+    int run_ = 0;
+    bool rowEnded_ = false;
+    PutRecord putRecord_;
+    PutRowEnd putRowEnd_;
 };
 
 void PutSplbRecord(std::vector<uint8_t>& out, TColor color, int run) {
-    out.push_back(vcl::GetBValue(color));
-    out.push_back(vcl::GetGValue(color));
-    out.push_back(vcl::GetRValue(color));
-    out.push_back(static_cast<uint8_t>(run));
+    const uint8_t record[4] = {vcl::GetBValue(color), vcl::GetGValue(color), vcl::GetRValue(color),
+                               static_cast<uint8_t>(run)};
+    out.insert(out.end(), record, record + 4);
 }
 
 void PutSplcRecord(std::vector<uint8_t>& out, TColor color, int run) {
-    out.push_back(static_cast<uint8_t>(run));
-    out.push_back(vcl::GetBValue(color));
-    out.push_back(vcl::GetGValue(color));
-    out.push_back(vcl::GetRValue(color));
+    const uint8_t record[4] = {static_cast<uint8_t>(run), vcl::GetBValue(color),
+                               vcl::GetGValue(color), vcl::GetRValue(color)};
+    out.insert(out.end(), record, record + 4);
+}
+
+// Room for the records of a picture whose every pixel starts a run (and, for SPLC, every
+// row's end record), so that encoding never moves what it has written. Bounded so that a
+// huge, mostly black logo does not ask for memory it will not use.
+void ReserveRecords(std::vector<uint8_t>& out, int width, int height) {
+    constexpr uint64_t kMostReserved = uint64_t{64} << 20;
+    const uint64_t worst = 4 * (static_cast<uint64_t>(width) + 1) * static_cast<uint64_t>(height);
+    out.reserve(out.size() + static_cast<size_t>(std::min(worst, kMostReserved)));
 }
 
 void PutRowEnd(std::vector<uint8_t>& out) {
@@ -110,28 +179,20 @@ std::vector<uint8_t> EncodeSplb(const vcl::TBitmap& picture, int width, int heig
     Put16(out, static_cast<uint32_t>(width));
     Put16(out, static_cast<uint32_t>(height));
     Put32(out, kPlaceholder);
-    PixelReader pixels(picture);
-    TColor current = pixels.First();
-    int run = 0;
+    ReserveRecords(out, width, height);
     uint32_t records = 0;
+    RunEncoder encoder(
+        picture.Canvas().Pixel(0, 0),
+        [&](TColor colour, int run) {
+            PutSplbRecord(out, colour, run);
+            ++records;
+        },
+        [] {});
     for (int y = 0; y < height; ++y) {
-        pixels.Row(y);
-        for (int x = 0; x < width; ++x) {
-            const TColor pixel = pixels.At(x);
-            if (pixel == current && run < kMaxRun) {
-                ++run;
-            } else {
-                PutSplbRecord(out, current, run);
-                ++records;
-                current = pixel;
-                run = 1;
-            }
-        }
+        ForEachRun(picture, y, width,
+                   [&](TColor colour, int count) { encoder.Run(colour, count); });
     }
-    if (run > 0) {
-        PutSplbRecord(out, current, run);
-        ++records;
-    }
+    encoder.Finish();
     Patch32(out, 8, records);
     return out;
 }
@@ -148,40 +209,28 @@ std::vector<uint8_t> EncodeSplc(const vcl::TBitmap& picture, int width, int heig
     out.push_back(1);  // record format: 4-byte colour records
     out.push_back(1);
     out.insert(out.end(), 6, 0);
-    PixelReader pixels(picture);
-    TColor current = pixels.First();
-    int run = 0;
-    bool rowEnded = false;
+    ReserveRecords(out, width, height);
     uint32_t records = 0;
-    // A run never crosses a row end: the previous row's last run is flushed at the first
-    // pixel of the next row, then that row's end record follows.
-    for (int y = 0; y < height; ++y) {
-        pixels.Row(y);
-        for (int x = 0; x < width; ++x) {
-            const TColor pixel = pixels.At(x);
-            if (pixel == current && run < kMaxRun && !rowEnded) {
-                ++run;
-            } else {
-                PutSplcRecord(out, current, run);
-                ++records;
-                current = pixel;
-                run = 1;
-                if (rowEnded) {
-                    rowEnded = false;
-                    PutRowEnd(out);
-                    ++records;
-                }
-            }
-        }
-        rowEnded = true;
-    }
-    if (run > 0) {
-        PutSplcRecord(out, current, run);
-        ++records;
-    }
-    if (rowEnded) {
+    auto rowEnd = [&] {
         PutRowEnd(out);
         ++records;
+    };
+    RunEncoder encoder(
+        picture.Canvas().Pixel(0, 0),
+        [&](TColor colour, int run) {
+            PutSplcRecord(out, colour, run);
+            ++records;
+        },
+        rowEnd);
+    // A run never crosses a row end: the previous row's last run is written at the first
+    // pixel of the next row, then that row's end record follows.
+    for (int y = 0; y < height; ++y) {
+        ForEachRun(picture, y, width,
+                   [&](TColor colour, int count) { encoder.Run(colour, count); });
+        encoder.EndRow();
+    }
+    if (encoder.Finish()) {
+        rowEnd();
     }
     Patch32(out, 8, records * 4);
     return out;

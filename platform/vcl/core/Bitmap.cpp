@@ -18,6 +18,38 @@ TColor Reduce555(TColor c) {
     return c & RGB(0xF8, 0xF8, 0xF8);
 }
 
+// The bits a colour keeps in a format that stores colours directly; 0 for the indexed
+// formats, whose colours go through the palette.
+TColor DirectMask(TPixelFormat format) {
+    switch (format) {
+        case pf15bit:
+            return RGB(0xF8, 0xF8, 0xF8);
+        case pf16bit:
+            return RGB(0xF8, 0xFC, 0xF8);
+        case pf1bit:
+        case pf4bit:
+        case pf8bit:
+            return 0;
+        default:
+            return 0xFFFFFF;
+    }
+}
+
+// Copies `count` colours into a row of `target`, reduced to its format; the direct formats
+// take a mask each, without a per-pixel look at the format.
+template <typename Source>
+void PutRow(TBitmap& target, TColor* to, int count, Source from) {
+    if (const TColor mask = DirectMask(target.PixelFormat()); mask != 0) {
+        for (int i = 0; i < count; ++i) {
+            to[i] = from(i) & mask;
+        }
+    } else {
+        for (int i = 0; i < count; ++i) {
+            to[i] = target.Reduce(from(i));
+        }
+    }
+}
+
 int Distance(TColor a, TColor b) {
     const int dr = GetRValue(a) - GetRValue(b);
     const int dg = GetGValue(a) - GetGValue(b);
@@ -166,6 +198,16 @@ void TBitmap::AssignPixels(std::vector<TColor> pixels) {
     pixels_ = std::move(pixels);
 }
 
+void TBitmap::AssignPixels(int width, int height, std::vector<TColor> pixels) {
+    CheckSize(width, height);
+    if (pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) {
+        throw std::invalid_argument("pixel count does not match the bitmap size");
+    }
+    pixels_ = std::move(pixels);
+    width_ = width;
+    height_ = height;
+}
+
 TColor TBitmap::Reduce(TColor color) {
     color &= 0xFFFFFF;
     switch (format_) {
@@ -245,8 +287,9 @@ void TCanvas::Draw(int x, int y, const TBitmap& source) {
     for (int ty = top; ty < bottom; ++ty) {
         const TColor* from = source.ScanLine(ty - y);
         TColor* to = b.pixels_.data() + static_cast<size_t>(ty) * b.width_;
-        for (int tx = left; tx < right; ++tx) {
-            to[tx] = b.Reduce(from[tx - x]);
+        if (right > left) {
+            PutRow(b, to + left, right - left,
+                   [from, left, x](int i) { return from[left + i - x]; });
         }
     }
 }
@@ -273,9 +316,8 @@ void TCanvas::StretchDraw(const TRect& rect, const TBitmap& source) {
         const TColor* from =
             source.ScanLine(static_cast<int>((2 * dy + 1) * source.height_ / (2 * height)));
         TColor* to = b.pixels_.data() + static_cast<size_t>(ty) * b.width_;
-        for (int tx = left; tx < right; ++tx) {
-            to[tx] = b.Reduce(from[columns[static_cast<size_t>(tx - left)]]);
-        }
+        const int* column = columns.data();
+        PutRow(b, to + left, right - left, [from, column](int i) { return from[column[i]]; });
     }
 }
 

@@ -108,6 +108,8 @@ class TBitmap {
 
     // Stores rows of colours that already fit the pixel format (the loaders' fast path).
     void AssignPixels(std::vector<TColor> pixels);
+    // The same with a new size, without first filling the new size with black.
+    void AssignPixels(int width, int height, std::vector<TColor> pixels);
 
     // The colour that a pixel written with `color` will hold.
     TColor Reduce(TColor color);

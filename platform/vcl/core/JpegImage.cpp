@@ -1,5 +1,6 @@
 #include "platform/vcl/core/JpegImage.h"
 
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <utility>
@@ -36,12 +37,18 @@ constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
 struct Decoded {
     int width = 0;
     int height = 0;
-    int components = 0;
-    std::vector<uint8_t> samples;  // components bytes a pixel, or one index a pixel
+    std::vector<TColor> pixels;    // the picture, rows from the top
+    std::vector<uint8_t> indices;  // one row of palette indices, when quantised
     std::vector<TColor> colormap;  // filled when quantised
 };
 
-// Decodes the header only (`quantise` ignored, `samples` untouched) or the whole picture.
+// 24-bit rows are decoded straight into the colour values: libjpeg writes red, green, blue
+// and a filler byte, which is the memory order of 0x00BBGGRR on a little-endian machine
+// once the filler is cleared.
+static_assert(std::endian::native == std::endian::little);
+static_assert(sizeof(TColor) == 4);
+
+// Decodes the header only (`quantise` ignored, `pixels` untouched) or the whole picture.
 // Only plain data lives in this frame, so the jump back from libjpeg skips no destructor.
 bool Decode(const std::vector<uint8_t>& bytes, bool headerOnly, bool quantise, Decoded& out,
             char (&error)[JMSG_LENGTH_MAX]) {
@@ -71,7 +78,9 @@ bool Decode(const std::vector<uint8_t>& bytes, bool headerOnly, bool quantise, D
         jpeg_destroy_decompress(&cinfo);
         return true;
     }
-    if (cinfo.num_components != 1 || !quantise) {
+    if (!quantise) {
+        cinfo.out_color_space = JCS_EXT_RGBX;
+    } else if (cinfo.num_components != 1) {
         cinfo.out_color_space = JCS_RGB;
     }
     if (quantise) {
@@ -81,19 +90,33 @@ bool Decode(const std::vector<uint8_t>& bytes, bool headerOnly, bool quantise, D
         cinfo.dither_mode = JDITHER_NONE;
     }
     jpeg_start_decompress(&cinfo);
-    out.components = quantise ? 1 : cinfo.output_components;
-    const size_t stride = static_cast<size_t>(cinfo.output_width) * out.components;
-    out.samples.assign(stride * cinfo.output_height, 0);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = out.samples.data() + stride * cinfo.output_scanline;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
+    const size_t width = cinfo.output_width;
+    out.pixels.resize(width * cinfo.output_height);
     if (quantise) {
+        // The quantiser has chosen its colours once decompression has started.
         const bool gray = cinfo.out_color_components == 1;
         for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
             const uint8_t r = cinfo.colormap[0][i];
             out.colormap.push_back(gray ? RGB(r, r, r)
                                         : RGB(r, cinfo.colormap[1][i], cinfo.colormap[2][i]));
+        }
+        out.indices.resize(width);
+    }
+    while (cinfo.output_scanline < cinfo.output_height) {
+        TColor* pixels = out.pixels.data() + width * cinfo.output_scanline;
+        if (quantise) {
+            JSAMPROW row = out.indices.data();
+            jpeg_read_scanlines(&cinfo, &row, 1);
+            for (size_t x = 0; x < width; ++x) {
+                const uint8_t index = out.indices[x];
+                pixels[x] = index < out.colormap.size() ? out.colormap[index] : clBlack;
+            }
+        } else {
+            JSAMPROW row = reinterpret_cast<JSAMPROW>(pixels);
+            jpeg_read_scanlines(&cinfo, &row, 1);
+            for (size_t x = 0; x < width; ++x) {
+                pixels[x] &= 0xFFFFFF;
+            }
         }
     }
     jpeg_finish_decompress(&cinfo);
@@ -101,23 +124,13 @@ bool Decode(const std::vector<uint8_t>& bytes, bool headerOnly, bool quantise, D
     return true;
 }
 
-TBitmap ToBitmap(const Decoded& d, bool quantised) {
-    std::vector<TColor> pixels(static_cast<size_t>(d.width) * d.height);
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        if (quantised) {
-            const uint8_t index = d.samples[i];
-            pixels[i] = index < d.colormap.size() ? d.colormap[index] : clBlack;
-        } else {
-            pixels[i] = RGB(d.samples[3 * i], d.samples[3 * i + 1], d.samples[3 * i + 2]);
-        }
-    }
+TBitmap ToBitmap(Decoded& d, bool quantised) {
     TBitmap bitmap;
     bitmap.SetPixelFormat(quantised ? pf8bit : pf24bit);
-    bitmap.SetSize(d.width, d.height);
     if (quantised) {
         bitmap.SetPalette(d.colormap);
     }
-    bitmap.AssignPixels(std::move(pixels));
+    bitmap.AssignPixels(d.width, d.height, std::move(d.pixels));
     return bitmap;
 }
 
@@ -166,6 +179,13 @@ const TBitmap& TJPEGImage::Bitmap() {
         decoded_ = ToBitmap(picture, quantise);
     }
     return *decoded_;
+}
+
+TBitmap TJPEGImage::TakeBitmap() {
+    Bitmap();
+    TBitmap bitmap = std::move(*decoded_);
+    decoded_.reset();
+    return bitmap;
 }
 
 }  // namespace vcl

@@ -32,6 +32,8 @@ class TJPEGImage {
     // The decoded picture: pf24bit, or pf8bit with the quantiser's palette. Decoded on first
     // use after a load or a format change; throws EInvalidGraphic when decoding fails.
     const TBitmap& Bitmap();
+    // Hands the decoded picture over without a copy; the next use decodes again.
+    TBitmap TakeBitmap();
 
   private:
     std::vector<uint8_t> bytes_;
