@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -67,7 +68,7 @@ bool StartProcessLog(const JobDescription& job) {
     try {
         WriteKeys(log, job);
         logWritable = true;
-    } catch (const vcl::EIniFileException&) {
+    } catch (const std::exception&) {
         logWritable = false;
         vcl::MessageBox("The process log " + log.FileName() +
                             " cannot be written.\nThe job goes on without its record.",
@@ -83,7 +84,7 @@ bool WriteProcessStatus(const std::string& text) {
     try {
         vcl::TIniFile(ProcessLogPath()).WriteString(LogSection, kStatusKey, text);
         return true;
-    } catch (const vcl::EIniFileException&) {
+    } catch (const std::exception&) {
         logWritable = false;
         return false;
     }

@@ -100,5 +100,14 @@ TEST_F(ProcessLog, UnwritableLogIsReportedOnceAndTheJobGoesOn) {
     EXPECT_THAT(boxes_.Boxes()[0].text, ::testing::HasSubstr("cannot be written"));
 }
 
+TEST_F(ProcessLog, LogThatCannotBeReadIsReportedLikeOneThatCannotBeWritten) {
+    // Something that is no file stands where the log goes: reading it already fails.
+    fs::create_directories(ProcessLogPath());
+    EXPECT_FALSE(StartProcessLog(FirmwareJob()));
+    EXPECT_FALSE(WriteProcessStatus("Erasing old firmware...                          "));
+    ASSERT_EQ(boxes_.Boxes().size(), 1u);
+    EXPECT_EQ(boxes_.Boxes()[0].caption, "Process log");
+}
+
 }  // namespace
 }  // namespace processlog
