@@ -9,11 +9,14 @@
 
 #include "app/firmware/FileImageSource.h"
 #include "app/firmware/FirmwareImage.h"
+#include "app/logo/Mysplash.h"
 #include "app/ostrel/FlashJob.h"
 #include "app/ostrel/Flashimginfo.h"
 #include "app/ostrel/LoadedImage.h"
+#include "app/ostrel/LogoSizeLimit.h"
 #include "app/ostrel/Ostrel_BCCunit.h"
 #include "app/shell/InfoText.h"
+#include "app/shell/ProjectorInfo.h"
 #include "link/State.h"
 #include "platform/vcl/core/Paths.h"
 
@@ -75,9 +78,14 @@ void TFormOstrel::btnChooseClick(TObject* /*sender*/) {
 }
 
 void TFormOstrel::ActionLoadFileExecute(TObject* /*sender*/) {
-    if (RefuseWhileBusy()) {
+    if (loading_ || RefuseWhileBusy()) {
         return;
     }
+    loading_ = true;
+    struct LoadEnd {
+        bool& flag;
+        ~LoadEnd() { flag = false; }
+    } loadEnd{loading_};
     imageCheck.imageValid = false;
     btnFlash->SetEnabled(false);
     HourGlass busyCursor(*this);
@@ -110,15 +118,29 @@ void TFormOstrel::LoadChosenFile() {
 }
 
 bool TFormOstrel::ImportByExtension(const std::string& extension) {
-    if (extension == ".IMG") {
+    if (extension == ".BMP") {
+        ActionBMPExecute(this);
+    } else if (extension == ".JPG") {
+        GroupBoxFlashMode->Hide();
+        GroupBoxJPEGColors->Show();
+        GroupBoxJPEGColors->Repaint();
+        ActionJPEGExecute(this);
+    } else if (extension == ".SPLB") {
+        ActionSPLBExecute(this);
+    } else if (extension == ".SPLC") {
+        ActionSPLCExecute(this);
+    } else if (extension == ".RLE") {
+        ActionRLE8Execute(this);
+    } else if (extension == ".IMG") {
         ActionChkImgExecute(this);
         if (!imageCheck.imageValid) {
             MessageBox("Invalid firmware signature!", "IMG error");
             return false;
         }
-        return true;
+    } else {
+        return false;
     }
-    return false;
+    return true;
 }
 
 void TFormOstrel::FinishImageLoad() {
@@ -130,7 +152,34 @@ void TFormOstrel::FinishImageLoad() {
     btnFlash->SetEnabled(true);
 }
 
-void TFormOstrel::FinishPictureLoad() {}
+void TFormOstrel::FinishPictureLoad() {
+    GroupBoxBitmap->Show();
+    GroupBoxFlashOption->Hide();
+    GroupBoxFlashOption->SetCaption("Splash logo");
+    FlashJob.position = 0;
+    // The projector model alone decides the format, whatever kind of picture was loaded;
+    // the name is relative: the file goes next to the picture.
+    const bool model7616 = lnk::model7616.load();
+    const std::string logoFile = model7616 ? logo::kSplcFileName : logo::kSplbFileName;
+    const auto width = static_cast<int>(shell::displayWidth);
+    const auto height = static_cast<int>(shell::displayHeight);
+    if (model7616) {
+        logo::WriteSplcFile(scaledLogo_, width, height, logoFile);
+    } else {
+        logo::WriteSplbFile(scaledLogo_, width, height, logoFile);
+    }
+    FlashJob.total = FileLength(logoFile);
+    const uint32_t base = model7616 ? firmware::kFlashBase7616 : firmware::kFlashBase;
+    const uint32_t limit = LogoSizeLimit(shell::logoAddress - base);
+    const auto total = static_cast<uint32_t>(FlashJob.total.load());
+    if (total > limit) {
+        MessageBox(
+            shell::FormatText("Compressed image over %d bytes", static_cast<int>(total - limit)),
+            "Try less colors");
+    } else if (shell::logoReady) {
+        btnFlash->SetEnabled(true);
+    }
+}
 
 void TFormOstrel::ShowLoadedSize() {
     const int32_t position = FlashJob.position.load();

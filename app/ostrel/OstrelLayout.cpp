@@ -185,6 +185,15 @@ void TFormOstrel::BindJobHandlers() {
     editFlashWriteDelay->OnChange = Method(this, &TFormOstrel::editFlashWriteDelayChange);
     ActionLoadFile->OnExecute = Method(this, &TFormOstrel::ActionLoadFileExecute);
     ActionChkImg->OnExecute = Method(this, &TFormOstrel::ActionChkImgExecute);
+    ActionBMP->OnExecute = Method(this, &TFormOstrel::ActionBMPExecute);
+    ActionJPEG->OnExecute = Method(this, &TFormOstrel::ActionJPEGExecute);
+    ActionSPLB->OnExecute = Method(this, &TFormOstrel::ActionSPLBExecute);
+    ActionSPLC->OnExecute = Method(this, &TFormOstrel::ActionSPLCExecute);
+    ActionRLE8->OnExecute = Method(this, &TFormOstrel::ActionRLE8Execute);
+    // Another colour depth loads, converts and encodes the same file again.
+    for (TRadioButton* depth : {rb24bit, rb16bit, rb8bit}) {
+        depth->OnClick = Method(this, &TFormOstrel::ActionLoadFileExecute);
+    }
 }
 
 }  // namespace ostrel

@@ -16,6 +16,10 @@
 #include "app/shell/ShellForm.h"
 #include "platform/vcl/core/Bitmap.h"
 
+namespace logo {
+struct PreviewPicture;
+}
+
 namespace ostrel {
 
 using vcl::TObject;
@@ -141,7 +145,9 @@ class TFormOstrel : public shell::TShellForm {
     void FinishImageLoad();
     void FinishPictureLoad();
     void ShowLoadedSize();
+    void ShowImported(const vcl::TBitmap& picture);
     void ShowPreview(const vcl::TBitmap& picture);
+    void ShowPreviewImport(const logo::PreviewPicture& imported);
     void ShowScaled(const vcl::TBitmap& scaled);
     bool RefuseWhileBusy();
 
@@ -157,6 +163,9 @@ class TFormOstrel : public shell::TShellForm {
     // Set while the verify step runs: ticks that arrive from the message boxes it waits
     // in must not verify the same job again.
     bool verifying_ = false;
+    // Set while a file load runs: checking a JPEG colour button from inside the load
+    // runs the button's click, which is the load itself.
+    bool loading_ = false;
     // The background colour of the progress bar while an erase has it grey.
     std::optional<vcl::TColor> gaugeColour_;
     // The logo pictures: the import buffer's picture and the display-sized logo.
