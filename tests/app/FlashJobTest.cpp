@@ -324,6 +324,32 @@ TEST_F(FlashJobTest, UnpluggedWriterGoesOnWithTheBlockAfterTheUnansweredOne) {
     EXPECT_EQ(LoggedStatus(), kInvalidStatus) << "the block that went unanswered is not counted";
 }
 
+TEST_F(FlashJobTest, FileThatShrinksDuringTheWriteEndsTheJobUnverified) {
+    const std::vector<uint8_t> image = Image(false, 0x10000);
+    sim::Projector& projector = Attach(Projector(sim::kChip2MbBoot, false));
+    const std::string path = WriteFile("shrinking.img", image);
+    Choose(path);
+    sim::Faults faults;
+    faults.delayMs = 20;  // slow acknowledgements: the cut comes early in the write
+    faults.delayCommand = Command::WriteFlashBlock;
+    projector.SetFaults(faults);
+    FormOstrel->btnFlash->Click();
+    bool cut = false;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            if (!cut && FlashJob.state == ostrel::JobState::Writing) {
+                std::filesystem::resize_file(path, 0x6000);
+                cut = true;
+            }
+            return !FlashJob.busy.load() && FlashJob.state == ostrel::JobState::Idle;
+        },
+        600000));
+    EXPECT_EQ(LoggedStatus(), kInvalidStatus);
+    EXPECT_LT(FlashJob.position.load(), FlashJob.total.load()) << "ended where the file ended";
+    EXPECT_LT(CountOf(projector, Command::WriteFlashBlock), 0x10000u / 56);
+    EXPECT_EQ(FlashJob.file, nullptr);
+}
+
 TEST_F(FlashJobTest, VerifyRunsOnceWhileItsBoxesLetTicksThrough) {
     sim::Projector& projector = Ready(Projector(sim::kChip2MbBoot, false), Image(false));
     sim::Faults faults;
