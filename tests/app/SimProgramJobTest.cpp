@@ -1,0 +1,131 @@
+// The firmware job the way a user first meets it: the sample image written by
+// ostrel-sample-image, chosen in Ostrel and flashed to the virtual projector of the
+// ostrel-sim program, a separate process on its own simulator socket.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "platform/drv/SocketBus.h"
+#include "tests/app/JobFixture.h"
+
+namespace apptest {
+namespace {
+
+extern "C" char** environ;
+
+// A program run as a child, its standard output going to a file.
+class Child {
+  public:
+    Child(std::vector<std::string> arguments, const std::string& output) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() {
+        if (spawned_ && !reaped_) {
+            ::kill(pid_, SIGKILL);
+            Wait();
+        }
+    }
+    bool Spawned() const { return spawned_; }
+    void Signal(int signal) const { ::kill(pid_, signal); }
+    int Wait() {
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        reaped_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    bool spawned_ = false;
+    bool reaped_ = false;
+};
+
+std::string Contents(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class SimProgramJob : public JobWindow {
+  protected:
+    static std::string SocketPath() {
+        static const std::string path =
+            "/tmp/ostrel-job-sim-" + std::to_string(::getpid()) + ".sock";
+        return path;
+    }
+    void SetUp() override {
+        JobWindow::SetUp();
+        static const bool added = [] {
+            drv::AddBus(std::make_unique<drv::SocketBus>(SocketPath()));
+            return true;
+        }();
+        (void)added;
+    }
+};
+
+TEST_F(SimProgramJob, SampleImageIsFlashedToTheOstrelSimProgram) {
+    const std::string sample = (folder_ / "sample-firmware.img").string();
+    const std::string made = (folder_ / "sample.out").string();
+    // As scripts/run writes it, only smaller: each block is a round trip between the
+    // two processes.
+    Child maker(
+        {OSTREL_SAMPLE_IMAGE_PROGRAM, "--size", "65536", "--release", "2008-01-15B", sample}, made);
+    ASSERT_TRUE(maker.Spawned());
+    ASSERT_EQ(maker.Wait(), 0) << Contents(made);
+
+    const std::string output = (folder_ / "ostrel-sim.out").string();
+    Child simulator(
+        {OSTREL_SIM_PROGRAM, "--fast", "100", "--socket", SocketPath(), "--release", "2007-03-01C"},
+        output);
+    ASSERT_TRUE(simulator.Spawned());
+    OpenBoth();
+    ASSERT_TRUE(WaitUntil([] { return lnk::attached.load(); }));
+    Tick();
+    Choose(sample);
+    ASSERT_TRUE(ostrel::FormOstrel->btnFlash->Enabled());
+    ASSERT_TRUE(RunJob(3000000)) << "state " << static_cast<int>(ostrel::FlashJob.state) << ", at "
+                                 << ostrel::FlashJob.position.load();
+    EXPECT_TRUE(std::regex_match(
+        LoggedStatus(), std::regex("Update Completed!   Checksum:0x[0-9A-F]{8} Verified!")))
+        << LoggedStatus();
+    // The reset: the projector comes back in its application.
+    ASSERT_TRUE(WaitUntil([] { return lnk::attached.load() && !lnk::ostrelMode.load(); }));
+
+    simulator.Signal(SIGTERM);
+    EXPECT_EQ(simulator.Wait(), 0);
+    const std::string lines = Contents(output);
+    const char* const expected[] = {
+        "#1 EnterBootloader\n",
+        "#1 mode change: application -> bootloader\n",
+        "#1 attached in bootloader mode (Ostrel mode)\n",
+        "#1 EraseSector 0x1F0000\n",
+        "#1 SetSize 0x010000\n",
+        "#1 WriteFlashBlock 56 bytes (block 1)\n",
+        "#1 WriteFlashBlock 16 bytes (block 1171, last of 65536 bytes)\n",
+        "#1 ExitBootloader\n",
+        "#1 mode change: bootloader -> application\n",
+    };
+    for (const char* line : expected) {
+        EXPECT_NE(lines.find(line), std::string::npos) << line << "missing from the output";
+    }
+}
+
+}  // namespace
+}  // namespace apptest
