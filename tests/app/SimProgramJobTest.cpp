@@ -86,7 +86,7 @@ TEST_F(SimProgramJob, SampleImageIsFlashedToTheOstrelSimProgram) {
     // As scripts/run writes it, only smaller: each block is a round trip between the
     // two processes.
     Child maker(
-        {OSTREL_SAMPLE_IMAGE_PROGRAM, "--size", "65536", "--release", "2008-01-15B", sample}, made);
+        {OSTREL_SAMPLE_IMAGE_PROGRAM, "--size", "32768", "--release", "2008-01-15B", sample}, made);
     ASSERT_TRUE(maker.Spawned());
     ASSERT_EQ(maker.Wait(), 0) << Contents(made);
 
@@ -116,9 +116,9 @@ TEST_F(SimProgramJob, SampleImageIsFlashedToTheOstrelSimProgram) {
         "#1 mode change: application -> bootloader\n",
         "#1 attached in bootloader mode (Ostrel mode)\n",
         "#1 EraseSector 0x1F0000\n",
-        "#1 SetSize 0x010000\n",
+        "#1 SetSize 0x008000\n",
         "#1 WriteFlashBlock 56 bytes (block 1)\n",
-        "#1 WriteFlashBlock 16 bytes (block 1171, last of 65536 bytes)\n",
+        "#1 WriteFlashBlock 8 bytes (block 586, last of 32768 bytes)\n",
         "#1 ExitBootloader\n",
         "#1 mode change: bootloader -> application\n",
     };
