@@ -8,7 +8,8 @@ endif()
 # GCC 12's optimised builds warn about std::vector::insert copying past an array bound
 # when nothing does (its known false positives); the sanitizer build checks bounds for real.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-    list(APPEND OSTREL_WARNINGS -Wno-array-bounds -Wno-stringop-overflow -Wno-stringop-overread)
+    list(APPEND OSTREL_WARNINGS -Wno-array-bounds -Wno-stringop-overflow -Wno-stringop-overread
+         -Wno-restrict)
 endif()
 
 if(OSTREL_BUILD_FUZZ)

@@ -88,9 +88,7 @@ void PaintBeam(QPainter& painter, QPointF from, qreal spread, qreal length) {
                    from + QPointF(spread, length), from + QPointF(-spread, length)}));
 }
 
-}  // namespace
-
-Picture DrawLogoPicture() {
+Picture PaintLogoPicture() {
     QImage image(kLogoWidth, kLogoHeight, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -135,6 +133,14 @@ Picture DrawLogoPicture() {
     painter.drawText(QRectF(0, 450, kLogoWidth, 40), Qt::AlignCenter, QStringLiteral("OSTREL"));
     painter.end();
     return ToPicture(image);
+}
+
+}  // namespace
+
+// Both windows show the picture; it is painted once, on the window thread, and shared.
+Picture DrawLogoPicture() {
+    static const Picture logo = PaintLogoPicture();
+    return logo;
 }
 
 namespace {
