@@ -183,21 +183,27 @@ uint32_t SetFlashRange(uint32_t address, uint32_t size) {
 }
 
 uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length) {
-    bool acknowledged = false;
-    return WriteFlashBlock(data, length, acknowledged);
+    BlockOutcome outcome = BlockOutcome::NotSent;
+    return WriteFlashBlock(data, length, outcome);
 }
 
-uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length, bool& acknowledged) {
-    acknowledged = false;
+uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length, BlockOutcome& outcome) {
+    outcome = BlockOutcome::NotSent;
     if (length > kMaxFlashBlock || (data == nullptr && length > 0)) {
         return drv::kInvalidParameter;
     }
     std::vector<uint8_t> body(1 + length);
     body[0] = kWriteData;
     std::copy_n(data, length, body.begin() + 1);
+    std::vector<uint8_t> packet = BuildPacket(kAcknowledgedKind, body);
     Answer answer{};
-    const uint32_t status = SendBuilt(kAcknowledgedKind, body, answer);
-    acknowledged = status == 0 && AnswerLength(answer) != 0;
+    bool sent = false;
+    const uint32_t status = SendPacket(packet, answer, sent);
+    if (status == 0 && AnswerLength(answer) != 0) {
+        outcome = BlockOutcome::Acknowledged;
+    } else if (sent) {
+        outcome = BlockOutcome::Unconfirmed;
+    }
     return status;
 }
 

@@ -62,10 +62,16 @@ uint32_t EraseSector(uint32_t address);
 uint32_t SetFlashRange(uint32_t address, uint32_t size);
 // Writes one block of at most 253 bytes (longer blocks: 0x2000001B, nothing sent).
 uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length);
-// The same; `acknowledged` tells whether a valid answer came back. A status of 0 alone
-// does not show that the block left: a packet transaction already in progress refuses
-// with 0 and sends nothing, and an answer that failed its check also leaves status 0.
-uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length, bool& acknowledged);
+// What became of one block. A status of 0 alone does not tell: a packet transaction
+// already in progress refuses with 0 and sends nothing, and an answer that failed its
+// check also leaves status 0.
+enum class BlockOutcome {
+    NotSent,       // refused, or the write failed: the projector never saw it
+    Unconfirmed,   // sent, but no valid answer came back: it may or may not be in flash
+    Acknowledged,  // sent and answered with a valid acknowledgement
+};
+// The same, telling what became of the block.
+uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length, BlockOutcome& outcome);
 
 // Identity queries. Each returns the transaction status.
 // Width and height change only when a valid answer carried them.

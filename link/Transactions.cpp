@@ -77,6 +77,12 @@ uint32_t SendHexCommand(std::string_view text, std::span<uint8_t> answer) {
 }
 
 uint32_t SendPacket(std::span<uint8_t> packet, std::span<uint8_t> answer) {
+    bool sent = false;
+    return SendPacket(packet, answer, sent);
+}
+
+uint32_t SendPacket(std::span<uint8_t> packet, std::span<uint8_t> answer, bool& sent) {
+    sent = false;
     BusyGuard busy(packetBusy);
     if (!busy.owned()) {
         return 0;
@@ -92,6 +98,7 @@ uint32_t SendPacket(std::span<uint8_t> packet, std::span<uint8_t> answer) {
         ShowWriteFailure(written);
         return written;
     }
+    sent = true;
     uint8_t buffer[kPacketSize]{};
     uint32_t received = 0;
     const uint32_t status = USBReadPipe(kReadPipe, buffer, &received);

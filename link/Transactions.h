@@ -25,6 +25,9 @@ uint32_t SendHexCommand(std::string_view text, std::span<uint8_t> answer);
 // library status of the read (or of the failed write). A packet with N above 255 or
 // shorter than 6 + N bytes is refused with 0x2000001B and a trace line.
 uint32_t SendPacket(std::span<uint8_t> packet, std::span<uint8_t> answer);
+// The same; `sent` tells whether the packet left (its write succeeded), so that a caller
+// can tell a command that was never sent from one whose answer went missing.
+uint32_t SendPacket(std::span<uint8_t> packet, std::span<uint8_t> answer, bool& sent);
 
 // Whether a transaction of each kind is in progress (for tests and diagnostics).
 bool HexCommandBusy();

@@ -35,8 +35,9 @@ struct FlashJobRecord {
     // Set by the writer thread when it ends.
     std::atomic<bool> writeDone{false};
     // Set with writeDone when every byte from the start offset to `total` was read and
-    // acknowledged by the projector. A job without it is never reported as verified,
-    // whatever the checksums say.
+    // acknowledged by the projector, each block exactly once as far as the host can tell
+    // (no block needed sending again after an unanswered attempt). A job without it is
+    // never reported as verified, whatever the checksums say.
     std::atomic<bool> writeComplete{false};
     // The state machine's state.
     JobState state = JobState::Idle;

@@ -63,30 +63,48 @@ bool TmyThread::WriteFile() {
             return false;
         }
         FlashJob.position += static_cast<int32_t>(length);
-        if (SendBlock(block.data(), static_cast<uint32_t>(length))) {
-            uint32_t sum = 0;
-            for (size_t i = 0; i < length; ++i) {
-                sum += block[i];
-            }
-            FlashJob.checksum += sum;
-        } else {
-            complete = false;  // given up: counted in position, not in the checksum
+        switch (SendBlock(block.data(), static_cast<uint32_t>(length))) {
+            case SendResult::Written:
+                FlashJob.checksum += ByteSum(block.data(), length);
+                break;
+            case SendResult::WrittenPerhapsTwice:
+                // The checksum cannot see a repeated block whose bytes sum like the tail it
+                // pushed out of the range, so the write can no longer prove itself.
+                FlashJob.checksum += ByteSum(block.data(), length);
+                complete = false;
+                break;
+            case SendResult::GivenUp:
+                complete = false;  // counted in position, not in the checksum
+                break;
         }
     }
     return complete;
 }
 
-bool TmyThread::SendBlock(const uint8_t* data, uint32_t length) {
+uint32_t TmyThread::ByteSum(const uint8_t* data, size_t length) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < length; ++i) {
+        sum += data[i];
+    }
+    return sum;
+}
+
+TmyThread::SendResult TmyThread::SendBlock(const uint8_t* data, uint32_t length) {
+    bool unconfirmedBefore = false;
     for (int attempt = 0; attempt < kBlockAttempts; ++attempt) {
-        bool acknowledged = false;
         // Status 0 alone is not enough: a transaction in progress elsewhere refuses with
         // 0 and sends nothing, so only an acknowledgement counts the block as written.
-        if (lnk::WriteFlashBlock(data, length, acknowledged) == 0 && acknowledged) {
-            return true;
+        lnk::BlockOutcome outcome = lnk::BlockOutcome::NotSent;
+        if (lnk::WriteFlashBlock(data, length, outcome) == 0 &&
+            outcome == lnk::BlockOutcome::Acknowledged) {
+            return unconfirmedBefore ? SendResult::WrittenPerhapsTwice : SendResult::Written;
         }
+        // A block sent without a valid answer may have been written: the projector places
+        // blocks one after another, so sending it again may store it twice.
+        unconfirmedBefore = unconfirmedBefore || outcome == lnk::BlockOutcome::Unconfirmed;
         plat::Sleep(kBlockRetryMs);
     }
-    return false;
+    return SendResult::GivenUp;
 }
 
 void TmyThread::ShowProgress() {

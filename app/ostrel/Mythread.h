@@ -30,10 +30,16 @@ class TmyThread : public vcl::TThread {
     // Runs on the window thread (through Synchronize): progress bar, time and bytes.
     void UpdateProgress();
     void ShowProgress();
-    // True when the projector acknowledged the block within its attempts.
-    static bool SendBlock(const uint8_t* data, uint32_t length);
+    enum class SendResult {
+        Written,              // acknowledged at the first attempt that reached the projector
+        WrittenPerhapsTwice,  // acknowledged after an attempt that was sent but unanswered
+        GivenUp,              // no acknowledgement within the attempts
+    };
+    static SendResult SendBlock(const uint8_t* data, uint32_t length);
+    static uint32_t ByteSum(const uint8_t* data, size_t length);
     // Reads and sends the file from the job's position to its total; false when a block
-    // was given up, the file ended early or the projector stayed away too long.
+    // was given up or may have been stored twice, the file ended early or the projector
+    // stayed away too long.
     bool WriteFile();
 };
 

@@ -124,20 +124,27 @@ TEST_F(CommandsTest, EraseRangeWriteAndChecksumRoundTrip) {
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
-TEST_F(CommandsTest, BlockAcknowledgementTellsASentBlockFromARefusedOrBrokenOne) {
+TEST_F(CommandsTest, BlockOutcomeTellsASentBlockFromARefusedOrBrokenOne) {
+    using lnk::BlockOutcome;
     sim::Projector& projector = OpenAttached(InBootloader());
     ASSERT_EQ(lnk::SetFlashRange(0x010000, 56), 0u);
     const std::vector<uint8_t> data(56, 0x5A);
-    bool acknowledged = false;
-    EXPECT_EQ(lnk::WriteFlashBlock(data.data(), 56, acknowledged), 0u);
-    EXPECT_TRUE(acknowledged);
+    BlockOutcome outcome = BlockOutcome::NotSent;
+    EXPECT_EQ(lnk::WriteFlashBlock(data.data(), 56, outcome), 0u);
+    EXPECT_EQ(outcome, BlockOutcome::Acknowledged);
 
     sim::Faults faults;
     faults.corruptChecksum = {sim::Command::WriteFlashBlock, 0, 1};
     projector.SetFaults(faults);
-    EXPECT_EQ(lnk::WriteFlashBlock(data.data(), 56, acknowledged), 0u)
+    EXPECT_EQ(lnk::WriteFlashBlock(data.data(), 56, outcome), 0u)
         << "an answer that fails its check still leaves status 0";
-    EXPECT_FALSE(acknowledged);
+    EXPECT_EQ(outcome, BlockOutcome::Unconfirmed);
+
+    faults = {};
+    faults.loseAnswer = {sim::Command::WriteFlashBlock, 0, 1};
+    projector.SetFaults(faults);
+    EXPECT_NE(lnk::WriteFlashBlock(data.data(), 56, outcome), 0u);
+    EXPECT_EQ(outcome, BlockOutcome::Unconfirmed) << "written, its answer lost";
 
     // Another packet transaction in progress: the block is refused with 0, unsent.
     faults = {};
@@ -147,8 +154,8 @@ TEST_F(CommandsTest, BlockAcknowledgementTellsASentBlockFromARefusedOrBrokenOne)
     std::thread other([] { lnk::SetFlashRange(0x020000, 56); });
     ASSERT_TRUE(WaitUntil([] { return lnk::PacketBusy(); }));
     const size_t blocksBefore = Logged(projector, sim::Command::WriteFlashBlock).size();
-    EXPECT_EQ(lnk::WriteFlashBlock(data.data(), 56, acknowledged), 0u);
-    EXPECT_FALSE(acknowledged);
+    EXPECT_EQ(lnk::WriteFlashBlock(data.data(), 56, outcome), 0u);
+    EXPECT_EQ(outcome, BlockOutcome::NotSent);
     other.join();
     EXPECT_EQ(Logged(projector, sim::Command::WriteFlashBlock).size(), blocksBefore);
 }
