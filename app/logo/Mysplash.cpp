@@ -1,8 +1,13 @@
 #include "app/logo/Mysplash.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/vcl/core/MessageBox.h"
 #include "platform/vcl/core/Program.h"
@@ -46,93 +51,134 @@ void CheckLogoSize(int width, int height) {
     }
 }
 
-// Walks row y of the width × height logo area as runs of equal colour, left to right,
-// calling take(colour, count) for each; pixels outside the picture are black.
-template <typename Take>
-void ForEachRun(const vcl::TBitmap& picture, int y, int width, Take take) {
-    const int inside = y < picture.Height() ? std::min(width, picture.Width()) : 0;
-    const TColor* row = inside > 0 ? picture.ScanLine(y) : nullptr;
-    for (int x = 0; x < inside;) {
-        const TColor colour = row[x];
-        const int start = x;
-        while (x < inside && row[x] == colour) {
-            ++x;
-        }
-        take(colour, x - start);
-    }
-    if (inside < width) {
-        take(TColor{0}, width - inside);
-    }
-}
-
-// The run-length state both encoders share, fed a pixel or a run of pixels at a time.
-// A pixel continues the current run while it has the run's colour, the run is shorter than
-// kMaxRun and no row end is pending; otherwise the run is written (the pending row end
-// after it) and the pixel starts a new one.
-template <typename PutRecord, typename PutRowEnd>
-class RunEncoder {
+// Records are gathered in a block that stays in cache and appended to the file image a
+// block at a time: no per-record size check or reload of the vector's end.
+class RecordWriter {
   public:
-    RunEncoder(TColor first, PutRecord putRecord, PutRowEnd putRowEnd)
-        : current_(first), putRecord_(putRecord), putRowEnd_(putRowEnd) {}
-
-    // The same as `count` (at least 1) single pixels of `colour`.
-    void Run(TColor colour, int count) {
-        Pixel(colour);
-        for (int left = count - 1; left > 0;) {
-            if (run_ == kMaxRun) {
-                Flush(colour);
-                --left;
-            } else {
-                const int take = std::min(left, kMaxRun - run_);
-                run_ += take;
-                left -= take;
-            }
+    explicit RecordWriter(std::vector<uint8_t>& out) : out_(out) {}
+    void Put(uint32_t record) {
+        block_[used_++] = record;
+        if (used_ == kBlockRecords) {
+            Flush();
         }
     }
-    void EndRow() { rowEnded_ = true; }
-    // Writes what is pending; true when a row end was pending.
-    bool Finish() {
-        if (run_ > 0) {
-            putRecord_(current_, run_);
-        }
-        return rowEnded_;
+    void Flush() {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(block_);
+        out_.insert(out_.end(), bytes, bytes + 4 * used_);
+        count_ += static_cast<uint32_t>(used_);
+        used_ = 0;
     }
+    // Records written so far, those still in the block included.
+    uint32_t Count() const { return count_ + static_cast<uint32_t>(used_); }
 
   private:
-    void Pixel(TColor colour) {
-        if (colour == current_ && run_ < kMaxRun && !rowEnded_) {
-            ++run_;
-        } else {
-            Flush(colour);
-        }
-    }
-    void Flush(TColor colour) {
-        putRecord_(current_, run_);
-        current_ = colour;
-        run_ = 1;
-        if (rowEnded_) {
-            rowEnded_ = false;
-            putRowEnd_();
-        }
-    }
-
-    TColor current_;
-    int run_ = 0;
-    bool rowEnded_ = false;
-    PutRecord putRecord_;
-    PutRowEnd putRowEnd_;
+    static constexpr size_t kBlockRecords = 1024;
+    std::vector<uint8_t>& out_;
+    uint32_t block_[kBlockRecords];
+    size_t used_ = 0;
+    uint32_t count_ = 0;
 };
 
-void PutSplbRecord(std::vector<uint8_t>& out, TColor color, int run) {
-    const uint8_t record[4] = {vcl::GetBValue(color), vcl::GetGValue(color), vcl::GetRValue(color),
-                               static_cast<uint8_t>(run)};
-    out.insert(out.end(), record, record + 4);
+// Records are built as 32-bit values whose memory order is the file's byte order.
+static_assert(std::endian::native == std::endian::little);
+
+// Blue, green, red, run length.
+uint32_t SplbRecord(TColor colour, uint32_t run) {
+    return ((colour >> 16) & 0xFF) | (colour & 0xFF00) | ((colour & 0xFF) << 16) | (run << 24);
+}
+// Run length, blue, green, red.
+uint32_t SplcRecord(TColor colour, uint32_t run) {
+    return run | ((colour >> 8) & 0xFF00) | ((colour & 0xFF00) << 8) | (colour << 24);
 }
 
-void PutSplcRecord(std::vector<uint8_t>& out, TColor color, int run) {
-    const uint8_t record[4] = {static_cast<uint8_t>(run), vcl::GetBValue(color),
-                               vcl::GetGValue(color), vcl::GetRValue(color)};
-    out.insert(out.end(), record, record + 4);
+// A run of `length` (at least 1) pixels of one colour as records of at most kMaxRun pixels:
+// the per-pixel rule (a pixel extends the run while it has the run's colour and the run is
+// shorter than kMaxRun) cuts a run into full records and what remains.
+template <uint32_t (*Record)(TColor, uint32_t)>
+void PutRun(RecordWriter& out, TColor colour, int64_t length) {
+    for (; length > kMaxRun; length -= kMaxRun) {
+        out.Put(Record(colour, kMaxRun));
+    }
+    out.Put(Record(colour, static_cast<uint32_t>(length)));
+}
+
+// Bit i set where pixel i differs from pixel i - 1, for i in 0..count-1 (count at most 64);
+// pixel -1 must be readable.
+uint64_t ColourChanges(const TColor* pixels, int count) {
+    uint64_t changes = 0;
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= count; i += 4) {
+        const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + i - 1));
+        const int same = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(now, before)));
+        changes |= static_cast<uint64_t>(~same & 0xF) << i;
+    }
+#endif
+    for (; i < count; ++i) {
+        changes |= static_cast<uint64_t>(pixels[i] != pixels[i - 1]) << i;
+    }
+    return changes;
+}
+
+// The run being gathered: its colour and how many pixels it has so far (not yet cut into
+// records, so it may exceed kMaxRun).
+struct OpenRun {
+    TColor colour = 0;
+    int64_t length = 0;
+};
+
+// Feeds `count` pixels to the open run; every run that ends among them is handed to
+// put(colour, length). Runs are found a word of change bits at a time, so the cost goes
+// with the number of runs rather than a branch per pixel.
+template <typename Put>
+void GatherRuns(const TColor* pixels, int count, OpenRun& run, Put put) {
+    if (count <= 0) {
+        return;
+    }
+    if (pixels[0] != run.colour) {
+        if (run.length > 0) {
+            put(run.colour, run.length);
+        }
+        run = OpenRun{pixels[0], 0};
+    }
+    int start = 0;  // where the open run begins among these pixels
+    for (int base = 1; base < count; base += 64) {
+        for (uint64_t changes = ColourChanges(pixels + base, std::min(64, count - base));
+             changes != 0; changes &= changes - 1) {
+            const int at = base + std::countr_zero(changes);
+            put(run.colour, run.length + (at - start));
+            run = OpenRun{pixels[at], 0};
+            start = at;
+        }
+    }
+    run.length += count - start;
+}
+
+// The same for `count` pixels of one colour.
+template <typename Put>
+void GatherSameColour(TColor colour, int count, OpenRun& run, Put put) {
+    if (count <= 0) {
+        return;
+    }
+    if (colour != run.colour) {
+        if (run.length > 0) {
+            put(run.colour, run.length);
+        }
+        run = OpenRun{colour, 0};
+    }
+    run.length += count;
+}
+
+// Row y of the width-wide logo area: the picture's pixels, black where the area reaches past
+// the picture.
+template <typename Put>
+void GatherRow(const vcl::TBitmap& picture, int y, int width, OpenRun& run, Put put) {
+    const int inside = y < picture.Height() ? std::min(width, picture.Width()) : 0;
+    if (inside > 0) {
+        GatherRuns(picture.ScanLine(y), inside, run, put);
+    }
+    GatherSameColour(TColor{0}, width - inside, run, put);
 }
 
 // Room for the records of a picture whose every pixel starts a run (and, for SPLC, every
@@ -142,10 +188,6 @@ void ReserveRecords(std::vector<uint8_t>& out, int width, int height) {
     constexpr uint64_t kMostReserved = uint64_t{64} << 20;
     const uint64_t worst = 4 * (static_cast<uint64_t>(width) + 1) * static_cast<uint64_t>(height);
     out.reserve(out.size() + static_cast<size_t>(std::min(worst, kMostReserved)));
-}
-
-void PutRowEnd(std::vector<uint8_t>& out) {
-    out.insert(out.end(), 4, 0);
 }
 
 // Places runs of pixels in row-major order: x wraps at the width the file names. Stops once
@@ -180,20 +222,20 @@ std::vector<uint8_t> EncodeSplb(const vcl::TBitmap& picture, int width, int heig
     Put16(out, static_cast<uint32_t>(height));
     Put32(out, kPlaceholder);
     ReserveRecords(out, width, height);
-    uint32_t records = 0;
-    RunEncoder encoder(
-        picture.Canvas().Pixel(0, 0),
-        [&](TColor colour, int run) {
-            PutSplbRecord(out, colour, run);
-            ++records;
-        },
-        [] {});
+    RecordWriter records(out);
+    auto put = [&records](TColor colour, int64_t length) {
+        PutRun<SplbRecord>(records, colour, length);
+    };
+    // Runs go on across row ends.
+    OpenRun run;
     for (int y = 0; y < height; ++y) {
-        ForEachRun(picture, y, width,
-                   [&](TColor colour, int count) { encoder.Run(colour, count); });
+        GatherRow(picture, y, width, run, put);
     }
-    encoder.Finish();
-    Patch32(out, 8, records);
+    if (run.length > 0) {
+        put(run.colour, run.length);
+    }
+    records.Flush();
+    Patch32(out, 8, records.Count());
     return out;
 }
 
@@ -210,29 +252,27 @@ std::vector<uint8_t> EncodeSplc(const vcl::TBitmap& picture, int width, int heig
     out.push_back(1);
     out.insert(out.end(), 6, 0);
     ReserveRecords(out, width, height);
-    uint32_t records = 0;
-    auto rowEnd = [&] {
-        PutRowEnd(out);
-        ++records;
+    RecordWriter records(out);
+    auto put = [&records](TColor colour, int64_t length) {
+        PutRun<SplcRecord>(records, colour, length);
     };
-    RunEncoder encoder(
-        picture.Canvas().Pixel(0, 0),
-        [&](TColor colour, int run) {
-            PutSplcRecord(out, colour, run);
-            ++records;
-        },
-        rowEnd);
-    // A run never crosses a row end: the previous row's last run is written at the first
-    // pixel of the next row, then that row's end record follows.
-    for (int y = 0; y < height; ++y) {
-        ForEachRun(picture, y, width,
-                   [&](TColor colour, int count) { encoder.Run(colour, count); });
-        encoder.EndRow();
+    // A run never crosses a row end; every row's runs are followed by an all-zero record.
+    // Rows without pixels share one: a row end is written before the next pixel, or at the
+    // very end, and never twice in a row.
+    if (width == 0) {
+        if (height > 0) {
+            records.Put(0);
+        }
+    } else {
+        for (int y = 0; y < height; ++y) {
+            OpenRun run;
+            GatherRow(picture, y, width, run, put);
+            put(run.colour, run.length);
+            records.Put(0);
+        }
     }
-    if (encoder.Finish()) {
-        rowEnd();
-    }
-    Patch32(out, 8, records * 4);
+    records.Flush();
+    Patch32(out, 8, records.Count() * 4);
     return out;
 }
 

@@ -155,6 +155,87 @@ TEST(LogoFormats, EncodedPictureDrawsBackTheSame) {
     }
 }
 
+// The encoders' rules pixel by pixel, as plainly as they can be written: the fast encoders
+// must give the same bytes for any picture.
+Bytes ReferenceRecords(const TBitmap& picture, int width, int height, bool splc) {
+    Bytes out;
+    auto put = [&out, splc](TColor c, int run) {
+        const Bytes record = splc ? Bytes{static_cast<uint8_t>(run), vcl::GetBValue(c),
+                                          vcl::GetGValue(c), vcl::GetRValue(c)}
+                                  : Bytes{vcl::GetBValue(c), vcl::GetGValue(c), vcl::GetRValue(c),
+                                          static_cast<uint8_t>(run)};
+        out.insert(out.end(), record.begin(), record.end());
+    };
+    TColor current = picture.Canvas().Pixel(0, 0);
+    int run = 0;
+    bool rowEnded = false;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const TColor pixel = picture.Canvas().Pixel(x, y);
+            if (pixel == current && run < logo::kMaxRun && !(splc && rowEnded)) {
+                ++run;
+                continue;
+            }
+            put(current, run);
+            current = pixel;
+            run = 1;
+            if (splc && rowEnded) {
+                rowEnded = false;
+                out.insert(out.end(), 4, 0);
+            }
+        }
+        rowEnded = true;
+    }
+    if (run > 0) {
+        put(current, run);
+    }
+    if (splc && rowEnded) {
+        out.insert(out.end(), 4, 0);
+    }
+    return out;
+}
+
+// Random pictures of few colours, so that runs of every length occur: single pixels, runs
+// across row ends and across the 64-pixel words the encoders scan, runs longer than 255,
+// and logo areas larger or smaller than the picture.
+TEST(LogoEncoders, SameBytesAsThePixelByPixelRules) {
+    uint32_t seed = 2024;
+    auto next = [&seed](uint32_t below) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % below;
+    };
+    for (int i = 0; i < 400; ++i) {
+        const int w = static_cast<int>(next(i % 4 == 0 ? 700 : 90));
+        const int h = static_cast<int>(next(12));
+        const uint32_t colours = 1 + next(4);
+        const uint32_t keep = next(1000);  // chance per mille that a pixel repeats the last
+        TColor last = 0;
+        const TBitmap picture = MakePicture(w, h, [&](int, int) {
+            if (next(1000) >= keep) {
+                last =
+                    RGB(static_cast<uint8_t>(next(colours) * 70), 9, static_cast<uint8_t>(next(2)));
+            }
+            return last;
+        });
+        const int width = i % 5 == 0 ? static_cast<int>(next(800)) : w;
+        const int height = i % 7 == 0 ? static_cast<int>(next(14)) : h;
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + " as " +
+                     std::to_string(width) + " x " + std::to_string(height));
+        const Bytes splb = logo::EncodeSplb(picture, width, height);
+        const Bytes splc = logo::EncodeSplc(picture, width, height);
+        const Bytes splbRecords = ReferenceRecords(picture, width, height, false);
+        const Bytes splcRecords = ReferenceRecords(picture, width, height, true);
+        ASSERT_EQ(After(splb, logo::kSplbHeaderSize), splbRecords);
+        ASSERT_EQ(After(splc, logo::kSplcHeaderSize), splcRecords);
+        logo::SplbHeader b;
+        logo::SplcHeader c;
+        ASSERT_TRUE(logo::ReadSplbHeader(splb, b));
+        ASSERT_TRUE(logo::ReadSplcHeader(splc, c));
+        EXPECT_EQ(b.recordCount, splbRecords.size() / 4);
+        EXPECT_EQ(c.dataSize, splcRecords.size());
+    }
+}
+
 Bytes SplcFile(uint8_t format, uint16_t width, uint16_t height, const Bytes& records,
                uint32_t dataSize) {
     Bytes f = {'S', 'p', 'l', 'c'};
