@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/logo/DisplayScaler.h"
 #include "app/logo/Mysplash.h"
 #include "platform/vcl/core/BmpFile.h"
 
@@ -32,22 +33,11 @@ Placement PlaceOnDisplay(int pictureWidth, int pictureHeight, int displayWidth, 
 }
 
 vcl::TBitmap ScaleToDisplay(const vcl::TBitmap& picture, int displayWidth, int displayHeight) {
-    if (displayWidth < 0 || displayHeight < 0 || displayWidth > kMaxLogoDimension ||
-        displayHeight > kMaxLogoDimension) {
-        throw LogoSizeError("a display of " + std::to_string(displayWidth) + " x " +
-                            std::to_string(displayHeight) + " pixels cannot take a logo");
+    DisplayScaler scaler(picture.Width(), picture.Height(), displayWidth, displayHeight);
+    for (int y = 0; y < picture.Height(); ++y) {
+        scaler.AddRow(y, picture.ScanLine(y));
     }
-    vcl::TBitmap scaled(displayWidth, displayHeight);
-    scaled.Canvas().Brush.Color = picture.Canvas().Pixel(0, 0);
-    scaled.Canvas().FillRect(vcl::TRect{0, 0, displayWidth, displayHeight});
-    const Placement place =
-        PlaceOnDisplay(picture.Width(), picture.Height(), displayWidth, displayHeight);
-    if (place.centred) {
-        scaled.Canvas().Draw(place.rect.Left, place.rect.Top, picture);
-    } else {
-        scaled.Canvas().StretchDraw(place.rect, picture);
-    }
-    return scaled;
+    return scaler.Finish();
 }
 
 std::string SizeText(int width, int height, int bitCount) {
@@ -101,13 +91,15 @@ ImportedPicture ImportJpeg(std::span<const uint8_t> file, const JpegColourChoice
     vcl::TJPEGImage jpeg;
     jpeg.SetPixelFormat(colours.decoderFormat);
     jpeg.LoadFromBytes(std::vector<uint8_t>(file.begin(), file.end()));
+    // The logo is scaled from each row as it is decoded and reduced to the chosen format
+    // (at 8 bits the decoder's own table stays, so none of its up to 256 colours gives way);
+    // the picture itself is not read again.
+    DisplayScaler scaler(jpeg.Width(), jpeg.Height(), displayWidth, displayHeight);
     ImportedPicture result;
-    // Reduced to the chosen format as drawing it into a bitmap of that format would; at 8
-    // bits the decoder's own table stays, so none of its up to 256 colours gives way.
-    result.picture = jpeg.TakeBitmap();
-    result.picture.SetPixelFormat(colours.bitmapFormat);
+    result.picture = jpeg.TakeBitmap(
+        colours.bitmapFormat, [&scaler](int y, const vcl::TColor* row) { scaler.AddRow(y, row); });
     result.bitCount = colours.depth;
-    result.scaled = ScaleToDisplay(result.picture, displayWidth, displayHeight);
+    result.scaled = scaler.Finish();
     result.sizeText = SizeText(jpeg.Width(), jpeg.Height(), colours.depth);
     return result;
 }

@@ -81,6 +81,32 @@ TEST(JpegImage, DecodesToAPaletteOfAtMost256ColoursWithoutDithering) {
     EXPECT_LE(worst, 40);
 }
 
+// Rows handed over while decoding are the rows of the picture returned, already reduced:
+// the same picture as a whole decode followed by a format change.
+TEST(JpegImage, RowsHandedOverAreThoseOfTheReducedPicture) {
+    const auto file = logo_test::MakeJpeg(Picture(), 90);
+    for (auto decoderFormat : {vcl::jf24Bit, vcl::jf8Bit}) {
+        for (auto format : {vcl::pf24bit, vcl::pf16bit, vcl::pf15bit, vcl::pf8bit, vcl::pf4bit}) {
+            SCOPED_TRACE(std::to_string(decoderFormat) + " to " + std::to_string(format));
+            vcl::TJPEGImage jpeg;
+            jpeg.SetPixelFormat(decoderFormat);
+            jpeg.LoadFromBytes(file);
+            vcl::TBitmap whole = jpeg.TakeBitmap();
+            whole.SetPixelFormat(format);
+            std::vector<TColor> rows;
+            int nextRow = 0;
+            const vcl::TBitmap decoded = jpeg.TakeBitmap(format, [&](int y, const TColor* row) {
+                EXPECT_EQ(y, nextRow++);
+                rows.insert(rows.end(), row, row + jpeg.Width());
+            });
+            EXPECT_EQ(decoded.PixelFormat(), whole.PixelFormat());
+            EXPECT_EQ(decoded.Palette(), whole.Palette());
+            EXPECT_EQ(decoded.Pixels(), whole.Pixels());
+            EXPECT_EQ(rows, whole.Pixels());
+        }
+    }
+}
+
 TEST(JpegImage, GreyPicturesDecodeInBothFormats) {
     const vcl::TBitmap grey = logo_test::MakePicture(16, 8, [](int x, int) {
         return RGB(static_cast<uint8_t>(x * 16), static_cast<uint8_t>(x * 16),

@@ -73,6 +73,43 @@ TEST(Scaling, OtherPicturesAreStretchedOverTheWholeDisplay) {
     EXPECT_EQ(vcl::GetRValue(wide.Canvas().Pixel(77, 300)), 77);
 }
 
+// The scaling rule with the canvas's own operations, on the whole picture.
+vcl::TBitmap CanvasScaled(const vcl::TBitmap& picture, int width, int height) {
+    vcl::TBitmap scaled(width, height);
+    scaled.Canvas().Brush.Color = picture.Canvas().Pixel(0, 0);
+    scaled.Canvas().FillRect(vcl::TRect{0, 0, width, height});
+    const logo::Placement place =
+        logo::PlaceOnDisplay(picture.Width(), picture.Height(), width, height);
+    if (place.centred) {
+        scaled.Canvas().Draw(place.rect.Left, place.rect.Top, picture);
+    } else {
+        scaled.Canvas().StretchDraw(place.rect, picture);
+    }
+    return scaled;
+}
+
+// The logo is built a picture row at a time; it must match the canvas drawing for pictures
+// smaller, larger and equal in either direction, empty pictures and empty displays.
+TEST(Scaling, RowByRowScalingMatchesTheCanvas) {
+    const std::vector<std::pair<int, int>> pictures = {{0, 0}, {0, 4}, {5, 0}, {1, 1},  {7, 3},
+                                                       {9, 9}, {9, 4}, {4, 9}, {30, 2}, {3, 25}};
+    const std::vector<std::pair<int, int>> displays = {{0, 0}, {0, 5},   {6, 0}, {1, 1},
+                                                       {9, 9}, {16, 12}, {10, 9}};
+    for (auto [w, h] : pictures) {
+        for (auto [dw, dh] : displays) {
+            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + " on " +
+                         std::to_string(dw) + " x " + std::to_string(dh));
+            const vcl::TBitmap picture = Picture(w, h);
+            const vcl::TBitmap scaled = logo::ScaleToDisplay(picture, dw, dh);
+            const vcl::TBitmap expected = CanvasScaled(picture, dw, dh);
+            ASSERT_EQ(scaled.Width(), dw);
+            ASSERT_EQ(scaled.Height(), dh);
+            EXPECT_EQ(scaled.PixelFormat(), expected.PixelFormat());
+            EXPECT_EQ(scaled.Pixels(), expected.Pixels());
+        }
+    }
+}
+
 TEST(Scaling, DisplaySizesTheLogoCannotHoldAreRefused) {
     EXPECT_THROW(logo::ScaleToDisplay(Picture(2, 2), 65536, 10), logo::LogoSizeError);
     EXPECT_THROW(logo::ScaleToDisplay(Picture(2, 2), 10, -1), logo::LogoSizeError);
@@ -177,6 +214,34 @@ TEST(JpegImport, ChosenDepthReducesThePicture) {
     EXPECT_THROW(logo::ImportJpeg(logo_test::Bytes(20, 1),
                                   logo::ChooseJpegColours(24, JpegDepthButton::rb24bit), 1024, 768),
                  vcl::EInvalidGraphic);
+}
+
+// The import scales each row as it is decoded; the result must be that of decoding the
+// whole picture, reducing it and scaling it, for every depth and placement.
+TEST(JpegImport, SameAsDecodingReducingAndScalingTheWholePicture) {
+    const vcl::TBitmap original = logo_test::MakePicture(48, 36, [](int x, int y) {
+        return RGB(static_cast<uint8_t>(x * 5), static_cast<uint8_t>(y * 7),
+                   static_cast<uint8_t>((x ^ y) * 9));
+    });
+    const auto file = logo_test::MakeJpeg(original, 90);
+    for (auto button :
+         {JpegDepthButton::rb24bit, JpegDepthButton::rb16bit, JpegDepthButton::rb8bit}) {
+        for (auto [dw, dh] : {std::pair{64, 48}, {48, 36}, {20, 50}, {31, 17}}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(button)) + ": " + std::to_string(dw) +
+                         " x " + std::to_string(dh));
+            const logo::JpegColourChoice colours = logo::ChooseJpegColours(24, button);
+            const logo::ImportedPicture imported = logo::ImportJpeg(file, colours, dw, dh);
+            vcl::TJPEGImage decoder;
+            decoder.SetPixelFormat(colours.decoderFormat);
+            decoder.LoadFromBytes(file);
+            vcl::TBitmap whole = decoder.TakeBitmap();
+            whole.SetPixelFormat(colours.bitmapFormat);
+            EXPECT_EQ(imported.picture.PixelFormat(), whole.PixelFormat());
+            EXPECT_EQ(imported.picture.Palette(), whole.Palette());
+            EXPECT_EQ(imported.picture.Pixels(), whole.Pixels());
+            EXPECT_EQ(imported.scaled.Pixels(), CanvasScaled(whole, dw, dh).Pixels());
+        }
+    }
 }
 
 TEST(PreviewImports, Rle8SplbSplc) {

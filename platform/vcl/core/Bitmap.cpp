@@ -224,6 +224,10 @@ TColor TBitmap::Reduce(TColor color) {
     }
 }
 
+void TBitmap::ReduceRow(TColor* row, int count) {
+    PutRow(*this, row, count, [row](int i) { return row[i]; });
+}
+
 TColor TBitmap::PaletteColor(TColor color) {
     if (const auto known = paletteCache_.find(color); known != paletteCache_.end()) {
         return known->second;

@@ -113,6 +113,9 @@ class TBitmap {
 
     // The colour that a pixel written with `color` will hold.
     TColor Reduce(TColor color);
+    // Reduce for `count` colours in place, in order (an indexed format's palette grows as
+    // it would for pixels written one by one); a mask each for the direct formats.
+    void ReduceRow(TColor* row, int count);
 
   private:
     friend class TCanvas;

@@ -37,9 +37,10 @@ constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
 struct Decoded {
     int width = 0;
     int height = 0;
-    std::vector<TColor> pixels;    // the picture, rows from the top
-    std::vector<uint8_t> indices;  // one row of palette indices, when quantised
-    std::vector<TColor> colormap;  // filled when quantised
+    std::vector<TColor> pixels;     // the picture, rows from the top
+    std::vector<TColor> rowBuffer;  // room for one decoded row, see RowStart
+    std::vector<uint8_t> indices;   // one row of palette indices, when quantised
+    std::vector<TColor> colormap;   // filled when quantised
 };
 
 // 24-bit rows are decoded straight into the colour values: libjpeg writes red, green, blue
@@ -48,9 +49,22 @@ struct Decoded {
 static_assert(std::endian::native == std::endian::little);
 static_assert(sizeof(TColor) == 4);
 
-// Decodes the header only (`quantise` ignored, `pixels` untouched) or the whole picture.
+// Where a decoded row goes before it joins the picture. libjpeg-turbo writes a row that
+// starts on a 16- or 32-byte boundary with non-temporal stores, which go around the cache;
+// this row is read again at once, so it starts 4 bytes past such a boundary.
+TColor* RowStart(std::vector<TColor>& buffer, size_t width) {
+    buffer.resize(width + 8);
+    const auto address = reinterpret_cast<uintptr_t>(buffer.data());
+    return buffer.data() + ((36 - address % 32) % 32) / sizeof(TColor);
+}
+
+// Decodes the header only (`target` and `rowDecoded` unused) or the whole picture: rows
+// are reduced to `target`'s format unless the quantiser's colours already are its palette,
+// handed to `rowDecoded` and appended to `out.pixels`. `target` starts in the decoder's
+// own format; its palette is the quantiser's when quantised.
 // Only plain data lives in this frame, so the jump back from libjpeg skips no destructor.
 bool Decode(const std::vector<uint8_t>& bytes, bool headerOnly, bool quantise, Decoded& out,
+            TBitmap& target, TPixelFormat format, const TJPEGImage::RowDecoded* rowDecoded,
             char (&error)[JMSG_LENGTH_MAX]) {
     jpeg_decompress_struct cinfo;
     ErrorManager errors;
@@ -90,47 +104,68 @@ bool Decode(const std::vector<uint8_t>& bytes, bool headerOnly, bool quantise, D
         cinfo.dither_mode = JDITHER_NONE;
     }
     jpeg_start_decompress(&cinfo);
-    const size_t width = cinfo.output_width;
-    out.pixels.resize(width * cinfo.output_height);
-    if (quantise) {
-        // The quantiser has chosen its colours once decompression has started.
-        const bool gray = cinfo.out_color_components == 1;
-        for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
-            const uint8_t r = cinfo.colormap[0][i];
-            out.colormap.push_back(gray ? RGB(r, r, r)
-                                        : RGB(r, cinfo.colormap[1][i], cinfo.colormap[2][i]));
-        }
-        out.indices.resize(width);
-    }
-    while (cinfo.output_scanline < cinfo.output_height) {
-        TColor* pixels = out.pixels.data() + width * cinfo.output_scanline;
+    try {
+        const size_t width = cinfo.output_width;
         if (quantise) {
-            JSAMPROW row = out.indices.data();
-            jpeg_read_scanlines(&cinfo, &row, 1);
-            for (size_t x = 0; x < width; ++x) {
-                const uint8_t index = out.indices[x];
-                pixels[x] = index < out.colormap.size() ? out.colormap[index] : clBlack;
+            // The quantiser has chosen its colours once decompression has started.
+            const bool gray = cinfo.out_color_components == 1;
+            for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
+                const uint8_t r = cinfo.colormap[0][i];
+                out.colormap.push_back(gray ? RGB(r, r, r)
+                                            : RGB(r, cinfo.colormap[1][i], cinfo.colormap[2][i]));
             }
-        } else {
-            JSAMPROW row = reinterpret_cast<JSAMPROW>(pixels);
-            jpeg_read_scanlines(&cinfo, &row, 1);
-            for (size_t x = 0; x < width; ++x) {
-                pixels[x] &= 0xFFFFFF;
-            }
+            out.indices.resize(width);
+            target.SetPalette(out.colormap);
         }
+        // No pixel is held yet: this only sets the format (and empties the palette).
+        target.SetPixelFormat(format);
+        const bool reduce = !quantise || format != pf8bit;
+        out.pixels.reserve(width * cinfo.output_height);
+        TColor* row = RowStart(out.rowBuffer, width);
+        for (int y = 0; y < static_cast<int>(cinfo.output_height); ++y) {
+            JSAMPROW samples = quantise ? out.indices.data() : reinterpret_cast<JSAMPROW>(row);
+            if (jpeg_read_scanlines(&cinfo, &samples, 1) != 1) {
+                // Cannot happen with data in memory; finishing below reports the rows missing.
+                break;
+            }
+            if (quantise) {
+                for (size_t x = 0; x < width; ++x) {
+                    const uint8_t index = out.indices[x];
+                    row[x] = index < out.colormap.size() ? out.colormap[index] : clBlack;
+                }
+            }
+            if (reduce) {
+                // For 24-bit rows this also clears the filler byte.
+                target.ReduceRow(row, static_cast<int>(width));
+            }
+            if (rowDecoded != nullptr && *rowDecoded) {
+                (*rowDecoded)(y, row);
+            }
+            out.pixels.insert(out.pixels.end(), row, row + width);
+        }
+    } catch (...) {
+        jpeg_destroy_decompress(&cinfo);
+        throw;
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
 
-TBitmap ToBitmap(Decoded& d, bool quantised) {
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(quantised ? pf8bit : pf24bit);
-    if (quantised) {
-        bitmap.SetPalette(d.colormap);
+// The whole picture as a bitmap of `format`, as described for Decode.
+TBitmap DecodeBitmap(const std::vector<uint8_t>& bytes, bool quantise, TPixelFormat format,
+                     const TJPEGImage::RowDecoded* rowDecoded) {
+    if (bytes.empty()) {
+        throw EInvalidGraphic("no JPEG picture loaded");
     }
-    bitmap.AssignPixels(d.width, d.height, std::move(d.pixels));
+    Decoded picture;
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(quantise ? pf8bit : pf24bit);
+    char error[JMSG_LENGTH_MAX];
+    if (!Decode(bytes, false, quantise, picture, bitmap, format, rowDecoded, error)) {
+        throw EInvalidGraphic(std::string("JPEG error: ") + error);
+    }
+    bitmap.AssignPixels(picture.width, picture.height, std::move(picture.pixels));
     return bitmap;
 }
 
@@ -138,8 +173,9 @@ TBitmap ToBitmap(Decoded& d, bool quantised) {
 
 void TJPEGImage::LoadFromBytes(std::vector<uint8_t> bytes) {
     Decoded header;
+    TBitmap unused;
     char error[JMSG_LENGTH_MAX];
-    if (!Decode(bytes, true, false, header, error)) {
+    if (!Decode(bytes, true, false, header, unused, pf24bit, nullptr, error)) {
         throw EInvalidGraphic(std::string("JPEG error: ") + error);
     }
     bytes_ = std::move(bytes);
@@ -167,16 +203,8 @@ void TJPEGImage::SetPixelFormat(TJPEGPixelFormat format) {
 
 const TBitmap& TJPEGImage::Bitmap() {
     if (!decoded_) {
-        if (bytes_.empty()) {
-            throw EInvalidGraphic("no JPEG picture loaded");
-        }
-        Decoded picture;
-        char error[JMSG_LENGTH_MAX];
         const bool quantise = format_ == jf8Bit;
-        if (!Decode(bytes_, false, quantise, picture, error)) {
-            throw EInvalidGraphic(std::string("JPEG error: ") + error);
-        }
-        decoded_ = ToBitmap(picture, quantise);
+        decoded_ = DecodeBitmap(bytes_, quantise, quantise ? pf8bit : pf24bit, nullptr);
     }
     return *decoded_;
 }
@@ -186,6 +214,11 @@ TBitmap TJPEGImage::TakeBitmap() {
     TBitmap bitmap = std::move(*decoded_);
     decoded_.reset();
     return bitmap;
+}
+
+TBitmap TJPEGImage::TakeBitmap(TPixelFormat format, const RowDecoded& rowDecoded) {
+    decoded_.reset();
+    return DecodeBitmap(bytes_, format_ == jf8Bit, format, &rowDecoded);
 }
 
 }  // namespace vcl

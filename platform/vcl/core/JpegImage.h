@@ -4,6 +4,7 @@
 // for this picture) without dithering: dithering would scatter single pixels and break the
 // long runs of equal colour that the logo formats rely on.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,15 @@ class TJPEGImage {
     const TBitmap& Bitmap();
     // Hands the decoded picture over without a copy; the next use decodes again.
     TBitmap TakeBitmap();
+
+    // Called with each row of the picture as soon as it is decoded, while it is still in
+    // cache: y from the top and Width() colour values.
+    using RowDecoded = std::function<void(int y, const TColor* row)>;
+    // Decodes the picture for a bitmap of `format`: the same pixels, palette and format as
+    // TakeBitmap() followed by SetPixelFormat(format), but every row is reduced as it is
+    // decoded and then handed to `rowDecoded`, so that a caller can draw from it at once
+    // instead of reading the whole picture again.
+    TBitmap TakeBitmap(TPixelFormat format, const RowDecoded& rowDecoded);
 
   private:
     std::vector<uint8_t> bytes_;
