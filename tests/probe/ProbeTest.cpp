@@ -68,9 +68,9 @@ class Probe : public WindowTest {
     }
 
     // Stage 2 reached and Check pressed.
-    sim::Projector& Checked() {
+    sim::Projector& Checked(const sim::ProjectorConfig& config = {}) {
         Open();
-        sim::Projector& projector = Plug();
+        sim::Projector& projector = Plug(config);
         StatusTick();
         Form().btnCheckOstrel->Click();
         return projector;
@@ -162,7 +162,11 @@ TEST_F(Probe, StageTwoShowsTheIdentityAndEnablesCheck) {
 }
 
 TEST_F(Probe, CheckSwitchesToOstrelModeAndStageThreeFollows) {
-    sim::Projector& projector = Checked();
+    // Off the bus for a whole real second while it restarts: the checks made in that
+    // window must not find it back already, however slow the build (sanitizers, load).
+    sim::ProjectorConfig config;
+    config.timing.restartMs = 100000;
+    sim::Projector& projector = Checked(config);
     TFormOstrel& form = Form();
     EXPECT_TRUE(form.TimerTestOstrel->Enabled());
     EXPECT_TRUE(probe::checkRequested);
