@@ -31,7 +31,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner) {
     ProgramIcon->SetBounds(2, 0, 80, 225);
     ProgramIcon->SetStretch(true);
     ProgramIcon->SetProportional(true);
-    const Picture logo = DrawLogoPicture();
+    const Picture logo = LogoPicture();
     ProgramIcon->SetPicture(logo.width, logo.height, logo.pixels);
 
     auto label = [this](int left, int top, const char* caption) {

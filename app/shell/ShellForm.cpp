@@ -44,7 +44,7 @@ void TShellForm::BuildConnectionControls() {
     ImageOEMLogo->SetCenter(true);
     ImageOEMLogo->SetProportional(true);
     ImageOEMLogo->SetStretch(true);
-    const Picture logo = DrawLogoPicture();
+    const Picture logo = LogoPicture();
     ImageOEMLogo->SetPicture(logo.width, logo.height, logo.pixels);
     ImageOEMLogo->OnClick = Method(this, &TShellForm::ImageOEMLogoClick);
 
