@@ -83,7 +83,7 @@ void DisplayScaler::AddRow(int y, const TColor* row) {
     while (rowsDone_ < displayHeight_ && SourceRow(rowsDone_) == y) {
         if (!made) {
             for (size_t x = 0; x < columns_.size(); ++x) {
-                row_[x] = row[columns_[x]] & kColourBits;
+                row_[x] = row[columns_[x]];
             }
             made = true;
         }

@@ -18,7 +18,8 @@ class DisplayScaler {
     // before anything is allocated.
     DisplayScaler(int pictureWidth, int pictureHeight, int displayWidth, int displayHeight);
 
-    // Row y of the picture, pictureWidth colour values; rows come in order from the top.
+    // Row y of the picture, pictureWidth colour values as a bitmap holds them (upper byte
+    // clear); rows come in order from the top.
     void AddRow(int y, const vcl::TColor* row);
     // The logo, once every row has come (rows that never came take the fill colour).
     vcl::TBitmap Finish();

@@ -57,25 +57,24 @@ class RecordWriter {
   public:
     explicit RecordWriter(std::vector<uint8_t>& out) : out_(out) {}
     void Put(uint32_t record) {
-        block_[used_++] = record;
-        if (used_ == kBlockRecords) {
+        *next_++ = record;
+        if (next_ == std::end(block_)) [[unlikely]] {
             Flush();
         }
     }
-    void Flush() {
+    [[gnu::noinline]] void Flush() {
         const auto* bytes = reinterpret_cast<const uint8_t*>(block_);
-        out_.insert(out_.end(), bytes, bytes + 4 * used_);
-        count_ += static_cast<uint32_t>(used_);
-        used_ = 0;
+        out_.insert(out_.end(), bytes, reinterpret_cast<const uint8_t*>(next_));
+        count_ += static_cast<uint32_t>(next_ - block_);
+        next_ = block_;
     }
     // Records written so far, those still in the block included.
-    uint32_t Count() const { return count_ + static_cast<uint32_t>(used_); }
+    uint32_t Count() const { return count_ + static_cast<uint32_t>(next_ - block_); }
 
   private:
-    static constexpr size_t kBlockRecords = 1024;
     std::vector<uint8_t>& out_;
-    uint32_t block_[kBlockRecords];
-    size_t used_ = 0;
+    uint32_t block_[1024];
+    uint32_t* next_ = block_;
     uint32_t count_ = 0;
 };
 
@@ -93,9 +92,10 @@ uint32_t SplcRecord(TColor colour, uint32_t run) {
 
 // A run of `length` (at least 1) pixels of one colour as records of at most kMaxRun pixels:
 // the per-pixel rule (a pixel extends the run while it has the run's colour and the run is
-// shorter than kMaxRun) cuts a run into full records and what remains.
+// shorter than kMaxRun) cuts a run into full records and what remains. Called once a run,
+// so the common short run stays inline.
 template <uint32_t (*Record)(TColor, uint32_t)>
-void PutRun(RecordWriter& out, TColor colour, int64_t length) {
+[[gnu::always_inline]] inline void PutRun(RecordWriter& out, TColor colour, int64_t length) {
     for (; length > kMaxRun; length -= kMaxRun) {
         out.Put(Record(colour, kMaxRun));
     }

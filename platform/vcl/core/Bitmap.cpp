@@ -225,7 +225,15 @@ TColor TBitmap::Reduce(TColor color) {
 }
 
 void TBitmap::ReduceRow(TColor* row, int count) {
-    PutRow(*this, row, count, [row](int i) { return row[i]; });
+    if (const TColor mask = DirectMask(format_); mask != 0) {
+        for (int i = 0; i < count; ++i) {
+            row[i] &= mask;
+        }
+    } else {
+        for (int i = 0; i < count; ++i) {
+            row[i] = Reduce(row[i]);
+        }
+    }
 }
 
 TColor TBitmap::PaletteColor(TColor color) {

@@ -50,12 +50,13 @@ static_assert(std::endian::native == std::endian::little);
 static_assert(sizeof(TColor) == 4);
 
 // Where a decoded row goes before it joins the picture. libjpeg-turbo writes a row that
-// starts on a 16- or 32-byte boundary with non-temporal stores, which go around the cache;
-// this row is read again at once, so it starts 4 bytes past such a boundary.
+// starts on a 32-byte boundary (16 without AVX2) with non-temporal stores, which go around
+// the cache; this row is read again at once, so it starts 16 bytes past such a boundary,
+// which keeps the 16-byte loads and stores of the following passes whole.
 TColor* RowStart(std::vector<TColor>& buffer, size_t width) {
     buffer.resize(width + 8);
     const auto address = reinterpret_cast<uintptr_t>(buffer.data());
-    return buffer.data() + ((36 - address % 32) % 32) / sizeof(TColor);
+    return buffer.data() + ((48 - address % 32) % 32) / sizeof(TColor);
 }
 
 // Decodes the header only (`target` and `rowDecoded` unused) or the whole picture: rows
