@@ -78,15 +78,17 @@ void DisplayScaler::AddRow(int y, const TColor* row) {
         PutRow(row_);
         return;
     }
-    // Every display row whose centre lies on this picture row, each made once.
-    bool made = false;
+    // Every display row whose centre lies on this picture row: the first is gathered
+    // straight into the logo, any further one is a copy of it.
+    const size_t width = columns_.size();
+    if (rowsDone_ < displayHeight_ && SourceRow(rowsDone_) == y) {
+        const int* columns = columns_.data();
+        vcl::AppendColours(pixels_, displayWidth_,
+                           [row, columns](int x) { return row[columns[x]]; });
+        ++rowsDone_;
+    }
     while (rowsDone_ < displayHeight_ && SourceRow(rowsDone_) == y) {
-        if (!made) {
-            for (size_t x = 0; x < columns_.size(); ++x) {
-                row_[x] = row[columns_[x]];
-            }
-            made = true;
-        }
+        std::copy_n(pixels_.end() - static_cast<ptrdiff_t>(width), width, row_.begin());
         PutRow(row_);
     }
 }

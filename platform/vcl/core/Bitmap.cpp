@@ -236,6 +236,14 @@ void TBitmap::ReduceRow(TColor* row, int count) {
     }
 }
 
+void TBitmap::AppendReducedRow(const TColor* row, int count, std::vector<TColor>& pixels) {
+    if (const TColor mask = DirectMask(format_); mask != 0) {
+        AppendColours(pixels, count, [row, mask](int i) { return row[i] & mask; });
+    } else {
+        AppendColours(pixels, count, [this, row](int i) { return Reduce(row[i]); });
+    }
+}
+
 TColor TBitmap::PaletteColor(TColor color) {
     if (const auto known = paletteCache_.find(color); known != paletteCache_.end()) {
         return known->second;

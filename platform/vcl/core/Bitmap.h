@@ -6,6 +6,7 @@
 // of plain colours without any per-pixel conversion.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <unordered_map>
 #include <vector>
 
@@ -116,6 +117,9 @@ class TBitmap {
     // Reduce for `count` colours in place, in order (an indexed format's palette grows as
     // it would for pixels written one by one); a mask each for the direct formats.
     void ReduceRow(TColor* row, int count);
+    // Appends `count` colours of `row` to `pixels`, reduced as ReduceRow does; one pass for
+    // the direct formats.
+    void AppendReducedRow(const TColor* row, int count, std::vector<TColor>& pixels);
 
   private:
     friend class TCanvas;
@@ -130,6 +134,42 @@ class TBitmap {
     std::unordered_map<TColor, TColor> paletteCache_;
     TCanvas canvas_;
 };
+
+// An iterator over colourAt(0), colourAt(1), ...: what AppendColours inserts.
+template <typename ColourAt>
+class GeneratedColours {
+  public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = TColor;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const TColor*;
+    using reference = TColor;
+    GeneratedColours() = default;
+    GeneratedColours(int at, const ColourAt* colourAt) : at_(at), colourAt_(colourAt) {}
+    TColor operator*() const { return (*colourAt_)(at_); }
+    GeneratedColours& operator++() {
+        ++at_;
+        return *this;
+    }
+    GeneratedColours operator++(int) {
+        GeneratedColours before = *this;
+        ++at_;
+        return before;
+    }
+    bool operator==(const GeneratedColours& other) const { return at_ == other.at_; }
+
+  private:
+    int at_ = 0;
+    const ColourAt* colourAt_ = nullptr;
+};
+
+// Appends colourAt(0), ..., colourAt(count - 1) to `pixels` in one pass, without the room
+// being filled first: a row is made straight in a picture's storage.
+template <typename ColourAt>
+void AppendColours(std::vector<TColor>& pixels, int count, ColourAt colourAt) {
+    pixels.insert(pixels.end(), GeneratedColours<ColourAt>(0, &colourAt),
+                  GeneratedColours<ColourAt>(count, &colourAt));
+}
 
 // Bits per pixel of an indexed format, 0 for the others.
 int IndexedBits(TPixelFormat format);

@@ -137,12 +137,14 @@ bool Decode(const std::vector<uint8_t>& bytes, bool headerOnly, bool quantise, D
             }
             if (reduce) {
                 // For 24-bit rows this also clears the filler byte.
-                target.ReduceRow(row, static_cast<int>(width));
+                target.AppendReducedRow(row, static_cast<int>(width), out.pixels);
+            } else {
+                out.pixels.insert(out.pixels.end(), row, row + width);
             }
             if (rowDecoded != nullptr && *rowDecoded) {
-                (*rowDecoded)(y, row);
+                // The row just appended, still in cache.
+                (*rowDecoded)(y, out.pixels.data() + width * static_cast<size_t>(y));
             }
-            out.pixels.insert(out.pixels.end(), row, row + width);
         }
     } catch (...) {
         jpeg_destroy_decompress(&cinfo);
