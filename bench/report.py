@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints the ratios of the benchmark runs whose Google Benchmark JSON files are given:
-logo_pipeline_bench, usb_virtual_bench and usb_transaction_bench (any of them).
+logo_pipeline_bench, usb_virtual_bench, usb_transaction_bench and writer_bench (any of them).
 
 Usage: report.py NAME=FILE.json..."""
 import json
@@ -59,8 +59,20 @@ def usb_libusb(runs):
           "(a socket round trip per request)")
 
 
+def writer(runs):
+    job, bare = runs["BM_Writer"], runs["BM_BareBlockLoop"]
+    blocks = (0x100000 + 55) // 56
+    print("Writer against a bare loop of the same block transactions (1 MiB, 56-byte blocks)")
+    print("on the in-process link to a virtual projector, wall time, median:")
+    for label, run in (("writer thread", job), ("bare loop (floor)", bare)):
+        print(f"  {label:20s} {run['wall'] / 1e3:8.1f} ms = {blocks / run['wall'] * 1e6:8.0f} "
+              "blocks/s")
+    print(f"  ratio {job['wall'] / bare['wall']:.2f} (goal 1.2)")
+
+
 def main():
-    reports = {"logo": logo, "usb_virtual": usb_virtual, "usb_libusb": usb_libusb}
+    reports = {"logo": logo, "usb_virtual": usb_virtual, "usb_libusb": usb_libusb,
+               "writer": writer}
     for argument in sys.argv[1:]:
         name, path = argument.split("=", 1)
         print()
