@@ -79,16 +79,17 @@ class RecordWriter {
     uint32_t count_ = 0;
 };
 
-// Records are built as 32-bit values whose memory order is the file's byte order.
+// Records are built as 32-bit values whose memory order is the file's byte order; a
+// colour value 0x00BBGGRR byte-swapped is red, green, blue from the top.
 static_assert(std::endian::native == std::endian::little);
 
 // Blue, green, red, run length.
 uint32_t SplbRecord(TColor colour, uint32_t run) {
-    return ((colour >> 16) & 0xFF) | (colour & 0xFF00) | ((colour & 0xFF) << 16) | (run << 24);
+    return (__builtin_bswap32(static_cast<uint32_t>(colour)) >> 8) | (run << 24);
 }
 // Run length, blue, green, red.
 uint32_t SplcRecord(TColor colour, uint32_t run) {
-    return run | ((colour >> 8) & 0xFF00) | ((colour & 0xFF00) << 8) | (colour << 24);
+    return __builtin_bswap32(static_cast<uint32_t>(colour) & 0xFFFFFF) | run;
 }
 
 // A run of `length` (at least 1) pixels of one colour as records of at most kMaxRun pixels:
