@@ -1,67 +1,16 @@
 // The firmware job the way a user first meets it: the sample image written by
 // ostrel-sample-image, chosen in Ostrel and flashed to the virtual projector of the
 // ostrel-sim program, a separate process on its own simulator socket.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "platform/drv/SocketBus.h"
+#include "tests/app/ChildProcess.h"
 #include "tests/app/JobFixture.h"
 
 namespace apptest {
 namespace {
-
-extern "C" char** environ;
-
-// A program run as a child, its standard output going to a file.
-class Child {
-  public:
-    Child(std::vector<std::string> arguments, const std::string& output) {
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() {
-        if (spawned_ && !reaped_) {
-            ::kill(pid_, SIGKILL);
-            Wait();
-        }
-    }
-    bool Spawned() const { return spawned_; }
-    void Signal(int signal) const { ::kill(pid_, signal); }
-    int Wait() {
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        reaped_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    bool spawned_ = false;
-    bool reaped_ = false;
-};
-
-std::string Contents(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 class SimProgramJob : public JobWindow {
   protected:
