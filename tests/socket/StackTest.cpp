@@ -1,10 +1,7 @@
 // The whole way from the projector link to a virtual projector in another place: link,
 // USB library, driver core, socket bus, socket, simulator server, projector model. First
 // with the server in this process, then with the real ostrel-sim program as a child.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
@@ -17,9 +14,8 @@
 #include "platform/vcl/core/Paths.h"
 #include "sim/Projector.h"
 #include "sim/cli/SocketServer.h"
+#include "tests/app/ChildProcess.h"
 #include "tests/socket/SocketFixture.h"
-
-extern char** environ;
 
 namespace socktest {
 namespace {
@@ -105,57 +101,11 @@ TEST_F(StackTest, TheLinkFollowsAProjectorServedOverTheSocket) {
 
 // ---- The real program ----
 
-class Child {
-  public:
-    Child(const std::vector<std::string>& arguments, const std::string& output) {
-        std::vector<char*> argv;
-        std::vector<std::string> all = {OSTREL_SIM_PROGRAM};
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        for (auto& argument : all) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() {
-        if (spawned_ && !reaped_) {
-            ::kill(pid_, SIGKILL);
-            Wait();
-        }
-    }
-    bool Spawned() const { return spawned_; }
-    void Signal(int signal) { ::kill(pid_, signal); }
-    // The exit status, or -1 when it ended otherwise.
-    int Wait() {
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        reaped_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    bool spawned_ = false;
-    bool reaped_ = false;
-};
-
-std::string Contents(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 TEST_F(StackTest, TheOstrelSimProgramServesAProjectorUntilItIsStopped) {
     const std::string output = RunFolder() / "ostrel-sim.out";
-    Child child({"--fast", "100", "--socket", SocketPath(), "--product-string", "Child Beamer"},
-                output);
+    apptest::Child child({OSTREL_SIM_PROGRAM, "--fast", "100", "--socket", SocketPath(),
+                          "--product-string", "Child Beamer"},
+                         output);
     ASSERT_TRUE(child.Spawned());
     ASSERT_TRUE(WaitUntil([] { return lnk::attached.load(); }));
     EXPECT_EQ(lnk::AttachedStrings().product, "Child Beamer");
@@ -178,7 +128,7 @@ TEST_F(StackTest, TheOstrelSimProgramServesAProjectorUntilItIsStopped) {
     EXPECT_EQ(child.Wait(), 0);
     EXPECT_FALSE(std::filesystem::exists(SocketPath())) << "the socket goes with the program";
 
-    const std::string lines = Contents(output);
+    const std::string lines = apptest::Contents(output);
     const char* const expected[] = {
         "#1 attached in application mode (normal)\n",
         "driver connected\n",
