@@ -17,12 +17,11 @@ constexpr int kButtonTop = 382;
 
 }  // namespace
 
-TFormOstrel::TFormOstrel(TComponent* owner) : TShellForm(owner) {
+// The window's font is "MS Sans Serif", height -13 (set by the shared part).
+TFormOstrel::TFormOstrel(TComponent* owner) : TShellForm(owner, -13) {
     SetClientSize(633, 447);
     SetBorderStyle(bsSingle);
     SetBorderIcons({biMinimize});
-    Font()->SetName("MS Sans Serif");
-    Font()->SetHeight(-13);
     SetColor(clBtnFace);
     OnCreate = Method(this, &TFormOstrel::FormCreate);
     OnClose = Method(this, &TFormOstrel::FormClose);

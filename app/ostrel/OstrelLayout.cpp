@@ -26,12 +26,11 @@ Control* Place(TComponent* owner, TWinControl* parent, int left, int top, int wi
 
 }  // namespace
 
-TFormOstrel::TFormOstrel(TComponent* owner) : TShellForm(owner) {
+// The window's font is "MS Sans Serif", height -10 (set by the shared part).
+TFormOstrel::TFormOstrel(TComponent* owner) : TShellForm(owner, -10) {
     SetClientSize(514, 364);
     SetBorderStyle(bsSingle);
     SetBorderIcons({biMinimize});
-    Font()->SetName("MS Sans Serif");
-    Font()->SetHeight(-10);
     SetColor(clBtnFace);
     OnCreate = Method(this, &TFormOstrel::FormCreate);
     OnClose = Method(this, &TFormOstrel::FormClose);

@@ -21,7 +21,9 @@ constexpr char kMessagePlaceholder[] = "?                                       
 
 }  // namespace
 
-TShellForm::TShellForm(TComponent* owner) : TForm(owner) {
+TShellForm::TShellForm(TComponent* owner, int fontHeight) : TForm(owner) {
+    Font()->SetName("MS Sans Serif");
+    Font()->SetHeight(fontHeight);
     BuildConnectionControls();
     BuildStatusGroup();
     BuildServiceButtons();
@@ -62,9 +64,9 @@ void TShellForm::BuildConnectionControls() {
     lblWinVer = new TLabel(this);
     lblWinVer->SetParent(this);
     lblWinVer->SetBounds(436, 130, 31, 13);
-    lblWinVer->SetCaption("Driver:");
     lblWinVer->Font()->SetColor(clGray);
     lblWinVer->Font()->SetHeight(kSmallFontHeight);
+    lblWinVer->SetCaption("Driver:");
     lblWinVer->Hide();
 }
 
@@ -72,7 +74,7 @@ TLabel* TShellForm::StatusLabel(int left, int top, const char* caption, bool gre
     auto* label = new TLabel(this);
     label->SetParent(GroupBoxTarget);
     label->SetBounds(left, top, 0, 13);
-    label->SetCaption(caption);
+    // The font first: the label measures itself again at every change of caption or font.
     if (grey) {
         label->Font()->SetColor(clGray);
     }
@@ -82,6 +84,7 @@ TLabel* TShellForm::StatusLabel(int left, int top, const char* caption, bool gre
     if (bold) {
         label->Font()->SetStyle({fsBold});
     }
+    label->SetCaption(caption);
     return label;
 }
 

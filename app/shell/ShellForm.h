@@ -59,7 +59,9 @@ class TShellForm : public vcl::TForm {
     vcl::TTimer* timerUSBopen;
 
   protected:
-    explicit TShellForm(vcl::TComponent* owner);
+    // `fontHeight` is the height of the window's "MS Sans Serif" font. It is set before the
+    // shared controls are made, so that every label is measured once, in its final font.
+    TShellForm(vcl::TComponent* owner, int fontHeight);
 
     // Fits every self-sizing label to its text again once the window's font is set (the
     // form layer does not refit them when only an inherited font changes).
