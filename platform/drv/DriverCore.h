@@ -116,6 +116,7 @@ class DriverCore final : public BusListener {
     uint32_t NotifierEnable(void* record, uint32_t size);
     uint32_t NotifierWait(void* record, uint32_t size);
     uint32_t NotifierDisable(void* record, uint32_t size);
+    uint32_t SetNotifierEnabled(void* record, uint32_t size, bool enabled);  // locks
     uint32_t EventPull(void* record, uint32_t size);
     uint32_t EventSend(void* record, uint32_t size);
     uint32_t GetDeviceData(void* record, uint32_t size);

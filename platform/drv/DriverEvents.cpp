@@ -83,21 +83,14 @@ uint32_t DriverCore::EventUnregister(void* record, uint32_t size) {
 }
 
 uint32_t DriverCore::NotifierEnable(void* record, uint32_t size) {
-    if (size < sizeof(NotifierRecord)) {
-        return kInvalidParameter;
-    }
-    auto* notifier = static_cast<NotifierRecord*>(record);
-    std::lock_guard lock(mutex_);
-    Registration* registration = FindRegistration(notifier->handle);
-    if (registration == nullptr) {
-        return kInvalidHandle;
-    }
-    registration->notifierEnabled = true;
-    registration->notifierStopped = false;
-    return kSuccess;
+    return SetNotifierEnabled(record, size, true);
 }
 
 uint32_t DriverCore::NotifierDisable(void* record, uint32_t size) {
+    return SetNotifierEnabled(record, size, false);
+}
+
+uint32_t DriverCore::SetNotifierEnabled(void* record, uint32_t size, bool enabled) {
     if (size < sizeof(NotifierRecord)) {
         return kInvalidParameter;
     }
@@ -107,10 +100,12 @@ uint32_t DriverCore::NotifierDisable(void* record, uint32_t size) {
     if (registration == nullptr) {
         return kInvalidHandle;
     }
-    // Sticky until the next enable: a wait that starts after the disable ends at once.
-    registration->notifierEnabled = false;
-    registration->notifierStopped = true;
-    eventsChanged_.notify_all();
+    // A disable is sticky until the next enable: a wait that starts after it ends at once.
+    registration->notifierEnabled = enabled;
+    registration->notifierStopped = !enabled;
+    if (!enabled) {
+        eventsChanged_.notify_all();
+    }
     return kSuccess;
 }
 
