@@ -81,7 +81,10 @@ bool TFormOstrel::EraseRange(int top, int first, uint32_t address, uint32_t size
 bool TFormOstrel::EraseSectorsDown(int top, int first) {
     for (int index = top; index >= first; --index) {
         const uint32_t start = lnk::SectorStart(static_cast<uint32_t>(index));
-        if (lnk::EraseSector(start) != 0) {
+        // Only sector 0 starts at offset 0: a 0 for any other sector is an identification
+        // that failed on the way, and erasing there would wipe the boot code.
+        const bool lookupFailed = start == 0 && index != 0;
+        if (lookupFailed || lnk::EraseSector(start) != 0) {
             MessageBox(shell::FormatText("Flash Erase Sector:%d", index), "Flash Erase");
             return false;
         }

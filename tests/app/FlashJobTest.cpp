@@ -428,6 +428,22 @@ TEST_F(FlashJobTest, BlockSentAgainAfterALostAnswerIsNeverVerified) {
     EXPECT_EQ(BoxCount("Checksum Error"), 1u);
 }
 
+TEST_F(FlashJobTest, SectorLookupThatFailsMidEraseNeverErasesTheBootSector) {
+    // The projector identifies its flash again for every sector; when one of those
+    // answers goes missing the lookup gives offset 0, which is the boot sector's.
+    const std::vector<uint8_t> image = Image(false);
+    sim::Projector& projector = Ready(Projector(sim::kChip2MbBoot, false), image, true);
+    const std::vector<uint8_t> bootBefore = projector.ReadFlash(0, kBoot);
+    sim::Faults faults;
+    faults.loseAnswer = {Command::ReadFlashType, 4, 2};  // the second sector's lookup
+    projector.SetFaults(faults);
+    ASSERT_TRUE(RunJob());
+    EXPECT_EQ(projector.ReadFlash(0, kBoot), bootBefore) << "the boot code was erased";
+    EXPECT_EQ(LoggedStatus(), kEraseFailedStatus);
+    EXPECT_TRUE(Shown("Flash Erase Sector:33"));
+    EXPECT_EQ(CountOf(projector, Command::WriteFlashBlock), 0u);
+}
+
 TEST_F(FlashJobTest, ProcessLogKeepsOneSectionPerJobWithTheLastStatus) {
     const std::string path = WriteFile("job.img", Image(false));
     Attach(Projector(sim::kChip2MbBoot, false));
