@@ -19,10 +19,19 @@ Qt::Alignment QtAlignment(TAlignment alignment) {
     }
 }
 
+// A widget shown before it was ever sized is sized to its own measure by the toolkit; a
+// label is sized by FitToText instead, so it starts sized (empty) and is measured only
+// in its final font.
+QLabel* NewLabel() {
+    auto* label = new QLabel;
+    label->resize(0, 0);
+    return label;
+}
+
 }  // namespace
 
 TLabel::TLabel(TComponent* owner)
-    : TControl(owner, new QLabel), label_(static_cast<QLabel*>(Widget())) {
+    : TControl(owner, NewLabel()), label_(static_cast<QLabel*>(Widget())) {
     // Plain text: captions such as "<Enter + Power>" are not markup.
     label_->setTextFormat(Qt::PlainText);
     label_->setAlignment(QtAlignment(alignment_));
@@ -31,6 +40,8 @@ TLabel::TLabel(TComponent* owner)
     new qt::EventHook(label_, [this](QEvent* event) {
         if (event->type() == QEvent::FontChange) {
             FitToText();
+        } else if (event->type() == QEvent::Show) {
+            FitPending();  // before the first paint
         }
         return false;
     });
@@ -42,6 +53,9 @@ std::string TLabel::GetText() const {
 }
 
 void TLabel::SetTextValue(const std::string& text) {
+    if (!autoSize_) {
+        FitPending();  // a fit asked for before AutoSize went off measured the former text
+    }
     label_->setText(qt::ToQ(text));
     FitToText();
 }
@@ -61,20 +75,50 @@ void TLabel::SetAlignment(TAlignment alignment) {
 }
 
 void TLabel::SetWordWrap(bool wordWrap) {
+    if (!autoSize_) {
+        FitPending();
+    }
     wordWrap_ = wordWrap;
     label_->setWordWrap(wordWrap);
     FitToText();
+}
+
+TRect TLabel::Bounds() const {
+    FitPending();
+    return TControl::Bounds();
+}
+
+void TLabel::SetBounds(int left, int top, int width, int height) {
+    // New bounds replace whatever size a pending fit would give.
+    fitPending_ = false;
+    TControl::SetBounds(left, top, width, height);
 }
 
 void TLabel::FitToText() {
     if (!autoSize_ || label_ == nullptr) {
         return;
     }
-    const QSize hint = label_->sizeHint();
+    if (!label_->isVisible()) {
+        fitPending_ = true;
+        return;
+    }
+    FitNow();
+}
+
+void TLabel::FitPending() const {
+    if (fitPending_) {
+        // Measuring changes only the widget's size, which the caller sees as if it had
+        // been measured at the change.
+        const_cast<TLabel*>(this)->FitNow();
+    }
+}
+
+void TLabel::FitNow() {
+    fitPending_ = false;
     if (wordWrap_) {
         label_->resize(label_->width(), label_->heightForWidth(label_->width()));
     } else {
-        label_->resize(hint);
+        label_->resize(label_->sizeHint());
     }
 }
 
