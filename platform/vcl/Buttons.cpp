@@ -20,10 +20,19 @@ TForm* FormOf(TControl* control) {
     return nullptr;
 }
 
+// A button starts at the form library's default size. Left unsized, the toolkit would
+// size it to its text when it is first placed, measuring in the window's font at once
+// (a font engine even for a window that is made hidden and never shown).
+QPushButton* NewPushButton() {
+    auto* button = new QPushButton;
+    button->resize(75, 25);
+    return button;
+}
+
 }  // namespace
 
 TButton::TButton(TComponent* owner)
-    : TControl(owner, new QPushButton), button_(static_cast<QPushButton*>(Widget())) {
+    : TControl(owner, NewPushButton()), button_(static_cast<QPushButton*>(Widget())) {
     button_->setAutoDefault(false);
     QObject::connect(button_, &QPushButton::clicked, [this] { RaiseClick(); });
 }
