@@ -7,19 +7,26 @@
 
 namespace vcl {
 
+// Draws the picture of its TImage. The picture is turned into the toolkit's pixel
+// format at the first paint after it changed, so a picture set in a window that is never
+// shown (or replaced before a paint) is not converted at all.
 class ImageWidget final : public QWidget {
   public:
     explicit ImageWidget(const TImage* image) : image_(image) {}
 
-    void SetPicture(QImage picture) {
-        picture_ = std::move(picture);
+    void PictureChanged() {
+        picture_ = QImage();
         update();
     }
 
   protected:
     void paintEvent(QPaintEvent* /*event*/) override {
-        if (picture_.isNull()) {
+        if (image_->PictureWidth() == 0 || image_->PictureHeight() == 0) {
             return;
+        }
+        if (picture_.isNull()) {
+            picture_ =
+                ToQImage(image_->PictureWidth(), image_->PictureHeight(), image_->PicturePixels());
         }
         const TRect dest = image_->DestRect();
         QPainter painter(this);
@@ -27,8 +34,22 @@ class ImageWidget final : public QWidget {
     }
 
   private:
+    static QImage ToQImage(int width, int height, const std::vector<uint32_t>& pixels) {
+        QImage picture(width, height, QImage::Format_RGB32);
+        const uint32_t* source = pixels.data();
+        for (int y = 0; y < height; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const uint32_t bgr = *source++;
+                line[x] = qRgb(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                               static_cast<int>((bgr >> 16) & 0xFF));
+            }
+        }
+        return picture;
+    }
+
     const TImage* image_;
-    QImage picture_;
+    QImage picture_;  // null until the first paint after a change
 };
 
 TRect ImageDestRect(int pictureWidth, int pictureHeight, int clientWidth, int clientHeight,
@@ -79,23 +100,14 @@ void TImage::SetPicture(int width, int height, std::span<const uint32_t> pixels)
     pictureWidth_ = width;
     pictureHeight_ = height;
     pixels_.assign(pixels.begin(), pixels.end());
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const uint32_t bgr = pixels_[static_cast<size_t>(y) * width + x];
-            line[x] = qRgb(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                           static_cast<int>((bgr >> 16) & 0xFF));
-        }
-    }
-    static_cast<ImageWidget*>(Widget())->SetPicture(std::move(picture));
+    static_cast<ImageWidget*>(Widget())->PictureChanged();
 }
 
 void TImage::ClearPicture() {
     pictureWidth_ = 0;
     pictureHeight_ = 0;
     pixels_.clear();
-    static_cast<ImageWidget*>(Widget())->SetPicture(QImage());
+    static_cast<ImageWidget*>(Widget())->PictureChanged();
 }
 
 void TImage::SetStretch(bool stretch) {
