@@ -274,7 +274,11 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 void TWinControl::Insert(TControl* control) {
     controls_.push_back(control);
     tabList_.push_back(control);
-    RebuildTabChain();
+    // Labels, images and empty panels leave the chain as it is: walking the whole window
+    // for each of them made building a window quadratic in its controls.
+    if (InTabChain(control)) {
+        RebuildTabChain();
+    }
 }
 
 void TWinControl::Remove(TControl* control) {
@@ -292,6 +296,18 @@ void TWinControl::RebuildTabChain() {
     for (size_t i = 1; i < chain.size(); ++i) {
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     }
+}
+
+bool TWinControl::InTabChain(const TControl* control) {
+    const QWidget* widget = control->Widget();
+    if (widget != nullptr && (widget->focusPolicy() & Qt::TabFocus) != 0) {
+        return true;
+    }
+    std::vector<QWidget*> inside;
+    if (const auto* container = dynamic_cast<const TWinControl*>(control)) {
+        container->CollectTabChain(inside);
+    }
+    return !inside.empty();
 }
 
 void TWinControl::CollectTabChain(std::vector<QWidget*>& chain) const {

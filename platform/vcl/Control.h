@@ -147,6 +147,8 @@ class TWinControl : public TControl {
     // Rebuilds the keyboard focus chain of the whole window from the tab orders.
     void RebuildTabChain();
     void CollectTabChain(std::vector<QWidget*>& chain) const;
+    // Whether the control's widget, or one inside it, is reached with the Tab key.
+    static bool InTabChain(const TControl* control);
 
     std::vector<TControl*> controls_;
     std::vector<TControl*> tabList_;
