@@ -117,6 +117,50 @@ TEST_F(Controls, LabelKeepsItsTextAsGivenAndGrowsWithIt) {
     EXPECT_EQ(form->lblTarget->Width(), 40);
 }
 
+// Labels of a window that is not on screen are measured when their bounds are asked for
+// or when they are shown; what code sees must be what measuring at each change gives.
+TEST_F(Controls, OffScreenLabelSizesMatchMeasuringAtEachChange) {
+    const auto fitted = [](TLabel* label) { return label->Widget()->sizeHint(); };
+    const std::string text = "Press <Enter + Power> for 3 seconds at standby mode to start!";
+
+    auto* grows = new TLabel(form.get());
+    grows->SetBounds(5, 6, 0, 13);
+    grows->SetCaption(text);
+    EXPECT_EQ(QSize(grows->Width(), grows->Height()), fitted(grows)) << "asked after a caption";
+    EXPECT_EQ(grows->Left(), 5);
+    const int smallWidth = grows->Width();
+    grows->Font()->SetHeight(-20);
+    EXPECT_GT(grows->Width(), smallWidth) << "asked after a font change";
+
+    auto* placed = new TLabel(form.get());
+    placed->SetCaption(text);
+    placed->SetBounds(1, 2, 30, 40);
+    EXPECT_EQ(placed->Bounds(), (TRect{1, 2, 31, 42})) << "bounds set after the caption win";
+
+    auto* frozen = new TLabel(form.get());
+    frozen->SetCaption("short");
+    frozen->SetAutoSize(false);
+    const QSize shortSize = fitted(frozen);
+    frozen->SetCaption(text);
+    EXPECT_EQ(QSize(frozen->Width(), frozen->Height()), shortSize)
+        << "AutoSize off keeps the size of the text it had";
+
+    auto* shown = new TLabel(form.get());
+    shown->SetCaption(text);
+    form->Show();
+    EXPECT_EQ(shown->Widget()->size(), fitted(shown)) << "fitted when shown, before any query";
+    shown->SetCaption("x");
+    EXPECT_EQ(shown->Widget()->size(), fitted(shown)) << "on screen it follows at once";
+    form->Hide();
+}
+
+TEST_F(Controls, ButtonNeverPlacedHasTheFormLibrarysDefaultSize) {
+    auto* button = new TButton(form.get());
+    button->SetCaption("A caption far wider than the button's default width");
+    EXPECT_EQ(button->Width(), 75);
+    EXPECT_EQ(button->Height(), 25);
+}
+
 TEST_F(Controls, CheckBoxAndRadioButtonRunOnClickWhenCodeChangesThem) {
     int checkClicks = 0;
     form->CheckBoxSkipBoot->OnClick = [&](TObject*) { ++checkClicks; };
