@@ -7,20 +7,9 @@
 #include "platform/vcl/QtSupport.h"
 
 namespace vcl {
-namespace {
-
-// A line edit measures its text as it is made. Made without a parent, it measures in the
-// application's default font, which a form with a font of its own never draws in (a font
-// engine loaded for nothing); made inside the owner, it measures in the font it keeps.
-QWidget* OwnerWidget(TComponent* owner) {
-    auto* container = dynamic_cast<TWinControl*>(owner);
-    return container != nullptr ? container->Widget() : nullptr;
-}
-
-}  // namespace
 
 TEdit::TEdit(TComponent* owner)
-    : TControl(owner, new QLineEdit(OwnerWidget(owner))), edit_(static_cast<QLineEdit*>(Widget())) {
+    : TControl(owner, new QLineEdit), edit_(static_cast<QLineEdit*>(Widget())) {
     SetBackgroundRoles(kBackgroundBase);
     QObject::connect(edit_, &QLineEdit::textEdited, [this] {
         if (OnChange) {
@@ -56,7 +45,7 @@ void TEdit::SetTextValue(const std::string& text) {
 }
 
 TComboBox::TComboBox(TComponent* owner)
-    : TControl(owner, new QComboBox(OwnerWidget(owner))), box_(static_cast<QComboBox*>(Widget())) {
+    : TControl(owner, new QComboBox), box_(static_cast<QComboBox*>(Widget())) {
     SetBackgroundRoles(kBackgroundBase);
     box_->setEditable(true);
     box_->setInsertPolicy(QComboBox::NoInsert);
