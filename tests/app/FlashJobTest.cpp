@@ -376,9 +376,11 @@ TEST_F(FlashJobTest, BlockRefusedByABusyLinkIsSentAgainNotCounted) {
                 FlashJob.eraseDone.load()) {
                 // Just before the writer starts, another sender takes the link: a flash
                 // identification query, which changes nothing on the projector, holds
-                // the packet transaction until its answer comes 2.5 s later.
+                // the packet transaction until its answer comes 2 s later. The writer
+                // starts at the next job tick (within 1 s) and tries a block for 3 s,
+                // which leaves a slow machine a second either side.
                 sim::Faults faults;
-                faults.delayMs = 2500;
+                faults.delayMs = 2000;
                 faults.delayCommand = Command::ReadFlashType;
                 projector.SetFaults(faults);
                 other = std::thread([&] {
