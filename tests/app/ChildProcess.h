@@ -1,5 +1,5 @@
 #pragma once
-// A program run as a child of the test, its standard output going to a file.
+// A program run as a child of the test, its standard output and errors going to a file.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -28,6 +28,9 @@ class Child {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                          0600);
+        // Its errors go to the same file: a child left running by a test that died must
+        // not hold the test runner's output pipe open.
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
         spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
         posix_spawn_file_actions_destroy(&actions);
     }
