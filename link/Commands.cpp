@@ -63,12 +63,28 @@ uint32_t SendBuilt(uint8_t kind, std::span<const uint8_t> body, Answer& answer) 
 }
 
 // 02 seq 00 05 00 34 <operation> and a 24-bit number, least significant byte first.
-uint32_t SendAddressLike(uint8_t operation, uint32_t value) {
+uint32_t SendAddressLike(uint8_t operation, uint32_t value, Answer& answer) {
     const std::array<uint8_t, 4> body{operation, static_cast<uint8_t>(value),
                                       static_cast<uint8_t>(value >> 8),
                                       static_cast<uint8_t>(value >> 16)};
-    Answer answer{};
     return SendBuilt(kAcknowledgedKind, body, answer);
+}
+
+uint32_t SendAddressLike(uint8_t operation, uint32_t value) {
+    Answer answer{};
+    return SendAddressLike(operation, value, answer);
+}
+
+// The address for the next erase or data. The projector keeps its previous address when
+// this one never reached it, so anything short of a valid acknowledgement is a failure:
+// an erase or a write at a stale address would land in the wrong sector.
+uint32_t SetAddress(uint32_t address) {
+    Answer answer{};
+    const uint32_t status = SendAddressLike(kSetAddress, address, answer);
+    if (status != 0) {
+        return status;
+    }
+    return AnswerLength(answer) != 0 ? 0u : static_cast<uint32_t>(drv::kOperationFailed);
 }
 
 uint32_t Query(const std::array<uint8_t, 4>& selector, Answer& answer) {
@@ -166,11 +182,13 @@ uint32_t EraseSector(uint32_t address) {
             plat::Sleep(kUnpluggedWaitMs);
             continue;
         }
-        SendAddressLike(kSetAddress, address);
-        Answer answer{};
-        status = SendText(kEraseText, answer);
+        status = SetAddress(address);
         if (status == 0) {
-            return 0;
+            Answer answer{};
+            status = SendText(kEraseText, answer);
+            if (status == 0) {
+                return 0;
+            }
         }
         plat::Sleep(kEraseRetryWaitMs);
     }
@@ -178,7 +196,9 @@ uint32_t EraseSector(uint32_t address) {
 }
 
 uint32_t SetFlashRange(uint32_t address, uint32_t size) {
-    SendAddressLike(kSetAddress, address);
+    if (const uint32_t status = SetAddress(address); status != 0) {
+        return status;
+    }
     return SendAddressLike(kSetSize, size);
 }
 

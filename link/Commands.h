@@ -55,10 +55,13 @@ uint32_t ReadFlashChecksum();
 // Start offset of sector n of the identified chip (two identification transactions);
 // 0 for an unsupported chip or an index past the chip's table.
 uint32_t SectorStart(uint32_t n);
-// Erases the sector at `address`, at most 10 attempts. 0 on success, else the status of
-// the last erase transaction, or 0x2000000F when the projector was never attached.
+// Erases the sector at `address`, at most 10 attempts; an attempt whose address was not
+// acknowledged sends no erase (the projector would erase at its previous address). 0 on
+// success, else the status of the last attempt, or 0x2000000F when the projector was never
+// attached.
 uint32_t EraseSector(uint32_t address);
-// Tells the bootloader where the following data goes and how long it is.
+// Tells the bootloader where the following data goes and how long it is. Fails, sending
+// no size, when the address was not acknowledged.
 uint32_t SetFlashRange(uint32_t address, uint32_t size);
 // Writes one block of at most 253 bytes (longer blocks: 0x2000001B, nothing sent).
 uint32_t WriteFlashBlock(const uint8_t* data, uint32_t length);

@@ -328,6 +328,24 @@ TEST_F(CommandsTest, FailingEraseRetriesAndReturnsTheLastStatus) {
     EXPECT_EQ(Logged(projector, sim::Command::SetAddress).size(), 3u);
 }
 
+TEST_F(CommandsTest, AddressThatNeverArrivedStopsTheEraseOrTheRangeThatNeedsIt) {
+    // The projector keeps its previous address when an address command does not reach it:
+    // an erase sent then would wipe the sector at the previous address (here sector 0),
+    // and data would go where the previous address pointed.
+    sim::Projector& projector = OpenAttached(InBootloader());
+    sim::Faults faults;
+    faults.ignore = {sim::Command::SetAddress, 0, 1};
+    projector.SetFaults(faults);
+    EXPECT_EQ(lnk::EraseSector(0x010000), 0u) << "the second attempt works";
+    EXPECT_EQ(projector.ErasedSectors(), std::vector<size_t>{4}) << "only the sector asked for";
+    EXPECT_EQ(Logged(projector, sim::Command::EraseSector).size(), 1u);
+
+    projector.SetFaults(faults);
+    projector.ClearCommandLog();
+    EXPECT_NE(lnk::SetFlashRange(0x010000, 56), 0u);
+    EXPECT_TRUE(Logged(projector, sim::Command::SetSize).empty()) << "no size without address";
+}
+
 TEST_F(CommandsTest, ChecksumAgainstANeverReadyBootloader) {
     sim::Projector& projector = OpenAttached(InBootloader());
     sim::Faults faults;
