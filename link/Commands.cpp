@@ -154,7 +154,11 @@ uint32_t ReadFlashType() {
 
 uint32_t ReadFlashChecksum() {
     Answer answer{};
-    SendText(kChecksumStartText, answer);
+    // Without a run of its own the projector would report the sum of an earlier run, and an
+    // answer that never came would read as a sum of 0: neither may pass for this write.
+    if (SendText(kChecksumStartText, answer) != 0 || AnswerLength(answer) == 0) {
+        return kChecksumFailed;
+    }
     for (int reads = 1;; ++reads) {
         const uint16_t word = ReadStatus();
         plat::Sleep(kStatusPollMs);
@@ -166,7 +170,9 @@ uint32_t ReadFlashChecksum() {
             break;
         }
     }
-    SendText(kChecksumReadText, answer);
+    if (SendText(kChecksumReadText, answer) != 0 || AnswerLength(answer) == 0) {
+        return kChecksumFailed;
+    }
     return Le32(answer, 13);
 }
 

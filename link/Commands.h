@@ -50,7 +50,8 @@ uint32_t ExitBootloader();
 // "Not supported flash ROM!") for a chip none of the sector tables describes.
 uint32_t ReadFlashType();
 // Lets the bootloader sum the written range and returns the sum; kChecksumFailed after
-// "Bootloader not ready!" when the bootloader is not ready by the 11th status read.
+// "Bootloader not ready!" when the bootloader is not ready by the 11th status read, and
+// when the start of the run or the sum's answer failed or did not pass its check.
 uint32_t ReadFlashChecksum();
 // Start offset of sector n of the identified chip (two identification transactions);
 // 0 for an unsupported chip or an index past the chip's table.

@@ -360,6 +360,36 @@ TEST_F(CommandsTest, ChecksumAgainstANeverReadyBootloader) {
     EXPECT_EQ(boxes_.Boxes()[0].caption, "BL status");
 }
 
+struct ChecksumFaultRow {
+    const char* name;
+    sim::Command command;
+    bool ignore;  // no reaction at all, else an answer that fails its check
+};
+
+TEST_F(CommandsTest, ChecksumWithoutItsOwnRunOrAnswerIsAFailureNotAStaleOrZeroSum) {
+    const ChecksumFaultRow rows[] = {
+        {"the run's start never arrives (the last run's sum would be read)",
+         sim::Command::StartChecksum, true},
+        {"the run's start is answered badly", sim::Command::StartChecksum, false},
+        {"the sum's answer never comes (it would read as 0)", sim::Command::ReadFlashChecksum,
+         true},
+        {"the sum's answer fails its check", sim::Command::ReadFlashChecksum, false},
+    };
+    sim::Projector& projector = OpenAttached(InBootloader());
+    const std::vector<uint8_t> data(56, 0x11);
+    ASSERT_EQ(lnk::EraseSector(0x010000), 0u);
+    ASSERT_EQ(lnk::SetFlashRange(0x010000, 56), 0u);
+    ASSERT_EQ(lnk::WriteFlashBlock(data.data(), 56), 0u);
+    ASSERT_EQ(lnk::ReadFlashChecksum(), 56u * 0x11) << "a first run";
+    for (const ChecksumFaultRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim::Faults faults;
+        (row.ignore ? faults.ignore : faults.corruptChecksum) = {row.command, 0, 1};
+        projector.SetFaults(faults);
+        EXPECT_EQ(lnk::ReadFlashChecksum(), lnk::kChecksumFailed);
+    }
+}
+
 TEST_F(CommandsTest, ATransactionInProgressRefusesItsOwnKindOnly) {
     sim::Projector& projector = OpenAttached();
     sim::Faults faults;
